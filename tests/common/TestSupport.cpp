@@ -1,0 +1,96 @@
+#include "TestSupport.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace TestSupport {
+
+void RecordingLog::Log(int level, const char* text) {
+  FileSystem::ScopedLock guard(lock_);
+  lines_.push_back(LogLine{level, text});
+}
+
+std::vector<LogLine> RecordingLog::Lines() {
+  FileSystem::ScopedLock guard(lock_);
+  return lines_;
+}
+
+std::vector<std::string> RecordingLog::Texts() {
+  FileSystem::ScopedLock guard(lock_);
+  std::vector<std::string> texts;
+  for (const LogLine& line : lines_) texts.push_back(line.text);
+  return texts;
+}
+
+bool RecordingLog::Contains(const std::string& text) {
+  FileSystem::ScopedLock guard(lock_);
+  for (const LogLine& line : lines_)
+    if (line.text == text) return true;
+  return false;
+}
+
+void RecordingLog::Clear() {
+  FileSystem::ScopedLock guard(lock_);
+  lines_.clear();
+}
+
+namespace {
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+}  // namespace
+
+TempFolder::TempFolder() {
+  char base[MAX_PATH];
+  GetTempPathA(sizeof base, base);
+  static LONG counter = 0;
+  char name[MAX_PATH];
+  snprintf(name, sizeof name, "%svelmortest_%lu_%ld_%lu", base, GetCurrentProcessId(),
+           InterlockedIncrement(&counter), GetTickCount());
+  path_ = name;
+  CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+std::string TempFolder::File(const std::string& name) const { return path_ + "\\" + name; }
+
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+  FILE* file = fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool ok = bytes.empty() || fwrite(bytes.data(), bytes.size(), 1, file) == 1;
+  return fclose(file) == 0 && ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  bytes->clear();
+  char chunk[65536];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) bytes->append(chunk, n);
+  const bool ok = ferror(file) == 0;
+  fclose(file);
+  return ok;
+}
+
+}  // namespace TestSupport

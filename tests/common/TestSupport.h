@@ -1,0 +1,54 @@
+// Helpers shared by the target tests: a recording log sink and a private
+// temporary folder per test.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "FileSystem.h"
+#include "CriticalSection.h"
+
+namespace TestSupport {
+
+struct LogLine {
+  int level;
+  std::string text;
+};
+
+// Keeps every line the library logs, from any thread.
+class RecordingLog : public FileSystem::ILogSystem {
+ public:
+  void Log(int level, const char* text) override;
+  std::vector<LogLine> Lines();
+  std::vector<std::string> Texts();
+  bool Contains(const std::string& text);
+  void Clear();
+
+ private:
+  FileSystem::CriticalSection lock_;
+  std::vector<LogLine> lines_;
+};
+
+// A fresh, empty folder below the system's temporary folder; removed with
+// everything in it when the object ends.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Path of a file inside the folder ('/' separated name).
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Writes bytes to a file, creating or truncating it; false on failure.
+bool WriteWholeFile(const std::string& path, const std::string& bytes);
+// Reads a whole file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
+
+}  // namespace TestSupport
