@@ -31,6 +31,10 @@ fi
 if command -v systemctl >/dev/null 2>&1; then systemctl disable --now nginx >/dev/null 2>&1 || true; fi
 service nginx stop >/dev/null 2>&1 || true
 
+# Both dependency caches at once; each is built only when it is missing.
+pids=()
 for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
-  "$ROOT/scripts/build-deps.sh" "$triplet" >/dev/null
+  "$ROOT/scripts/build-deps.sh" "$triplet" >/dev/null &
+  pids+=($!)
 done
+for pid in "${pids[@]}"; do wait "$pid"; done
