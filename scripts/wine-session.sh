@@ -35,6 +35,7 @@ export DISPLAY=:$(head -n1 "$BUILD/.xvfb-display")
 # also starts Wine's services with their output detached, so that no test
 # process hands its pipes to them.
 wineserver -k >/dev/null 2>&1 || true
+mkdir -p "$WINEPREFIX"
 wineserver -p
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$VELMOR_WINE" wineboot -i </dev/null >/dev/null 2>&1
