@@ -79,6 +79,8 @@ ReplySpec With(ReplySpec spec, void (*change)(ReplySpec*)) {
 
 const ReplySpec kGood = TestFixtures::GoodReply("velmor");
 
+void PrintTo(const HeaderCase& c, std::ostream* out) { *out << c.label; }
+
 class ProductReplyHeaderCase : public testing::TestWithParam<HeaderCase> {};
 
 TEST_P(ProductReplyHeaderCase, IsJudgedAsExpected) {
@@ -117,6 +119,8 @@ struct BodyCase {
   ReplySpec spec;
   ProductReplyError expected;
 };
+
+void PrintTo(const BodyCase& c, std::ostream* out) { *out << c.label; }
 
 class ProductReplyBodyCase : public testing::TestWithParam<BodyCase> {};
 
