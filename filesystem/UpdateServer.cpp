@@ -5,10 +5,14 @@
 #include <cstring>
 
 #include "FileSystemFacade.h"
+#include "HostAddress.h"
 #include "ProductQuery.h"
 #include "WinsockInit.h"
 
 namespace FileSystem {
+
+static_assert(HostAddress::kFamilyIPv4 == AF_INET && HostAddress::kFamilyIPv6 == AF_INET6,
+              "the resolver's address families");
 
 namespace {
 
@@ -208,16 +212,17 @@ bool UpdateServer::Connect(const std::string& host, uint32_t port) {
   if (socket_ == INVALID_SOCKET) return false;
   socketOpen_ = true;
   const hostent* entry = gethostbyname(host.c_str());
+  uint8_t resolved[4];
   // Only an IPv4 answer fits the IPv4 socket; anything else fails this
   // server rather than being read as four address bytes.
-  if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_length != 4 ||
-      entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr)
+  if (entry == nullptr ||
+      !HostAddress::FirstIPv4(entry->h_addrtype, entry->h_length, entry->h_addr_list, resolved))
     return false;
   sockaddr_in address;
   std::memset(&address, 0, sizeof address);
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<u_short>(port));
-  std::memcpy(&address.sin_addr, entry->h_addr_list[0], 4);
+  std::memcpy(&address.sin_addr, resolved, sizeof resolved);
   if (!SetBlocking(socket_, false)) return false;
   bool connected = connect(socket_, reinterpret_cast<const sockaddr*>(&address),
                            sizeof address) == 0;
