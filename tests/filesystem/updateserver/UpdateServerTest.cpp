@@ -10,6 +10,7 @@
 #include "FakeUpdateServer.h"
 #include "ProductReplyBuilder.h"
 #include "UpdateServerTestSupport.h"
+#include "WinsockInit.h"
 
 using FileSystem::UpdateServer;
 using TestFixtures::ConnectionScript;
@@ -243,6 +244,74 @@ INSTANTIATE_TEST_SUITE_P(Table, UpdateServerBadAnswer, testing::ValuesIn(BadAnsw
                          [](const testing::TestParamInfo<BadAnswer>& info) {
                            return std::string(info.param.label);
                          });
+
+// A listener that never accepts, its queue filled by connections of its own:
+// a further connect is neither taken nor refused, it just waits.
+class FullListener {
+ public:
+  FullListener() {
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener_, 0) != 0 ||
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+      return;
+    port_ = ntohs(address.sin_port);
+    for (int i = 0; i < 8; ++i) {
+      SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+      u_long nonBlocking = 1;
+      ioctlsocket(filler, FIONBIO, &nonBlocking);
+      connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+      fillers_.push_back(filler);
+    }
+    Sleep(50);
+  }
+  ~FullListener() {
+    for (SOCKET filler : fillers_) closesocket(filler);
+    closesocket(listener_);
+  }
+  uint16_t Port() const { return port_; }
+
+ private:
+  FileSystem::WinsockInit sockets_;
+  SOCKET listener_ = INVALID_SOCKET;
+  std::vector<SOCKET> fillers_;
+  uint16_t port_ = 0;
+};
+
+TEST(UpdateServerConnect, ConnectThatNeverCompletesFailsAfterTheConnectTimeOut) {
+  Logging logging;
+  FullListener listener;
+  ASSERT_NE(listener.Port(), 0);
+  UpdateServer server(&logging.fileSystem);
+  server.SetProductName(kProduct);
+  server.SetHost("127.0.0.1", listener.Port());
+  server.SetTimeouts(300, kSocketMs, kShortReceiveMs);
+  ASSERT_TRUE(server.Start());
+  ASSERT_TRUE(WaitDone(server));
+  EXPECT_TRUE(server.Failed());
+  EXPECT_TRUE(logging.log.Contains(ConnectFailedLine("127.0.0.1", listener.Port())));
+}
+
+TEST(UpdateServerConnect, StopDuringTheConnectEndsWithoutAnOutcomeOrFailureLine) {
+  Logging logging;
+  FullListener listener;
+  ASSERT_NE(listener.Port(), 0);
+  UpdateServer server(&logging.fileSystem);
+  server.SetProductName(kProduct);
+  server.SetHost("127.0.0.1", listener.Port());
+  server.SetTimeouts(60000, kSocketMs, kShortReceiveMs);
+  ASSERT_TRUE(server.Start());
+  while (!logging.log.Contains(ConnectLine("127.0.0.1", listener.Port()))) Sleep(1);
+  server.Stop();
+  server.Join();
+  EXPECT_FALSE(server.Done());
+  EXPECT_FALSE(server.Failed());
+  EXPECT_EQ(logging.log.Lines().size(), 1u);
+}
 
 // Servers that cannot be reached at all: the connect fails and is logged.
 struct Unreachable {
