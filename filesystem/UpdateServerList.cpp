@@ -1,5 +1,7 @@
 #include "UpdateServerList.h"
 
+#include <windows.h>
+
 #include <new>
 
 #include "FileSystemFacade.h"
@@ -62,9 +64,9 @@ bool UpdateServerList::QueryProductInfo(StopTest stopping, void* context, Produc
   for (UpdateServer* server = first_; server != nullptr; server = server->Next()) server->Start();
   UpdateServer* winner = nullptr;
   Pass pass = Pass::kIncomplete;
-  // The passes do not sleep: the first answer is taken the moment it is done.
-  while ((pass = PollOnce(stopping, context, &winner)) == Pass::kIncomplete) {
-  }
+  // A query can take the whole connect and receive time-out of a server;
+  // a 1 ms rest between passes keeps that wait from spinning a core.
+  while ((pass = PollOnce(stopping, context, &winner)) == Pass::kIncomplete) Sleep(1);
   if (pass == Pass::kStopping) {
     StopAll(false);
     return false;
