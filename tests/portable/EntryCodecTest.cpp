@@ -166,6 +166,29 @@ TEST(EntryCodec, EncodeRefusesNullOutputOrNullContent) {
   EXPECT_TRUE(out.empty());
 }
 
+// The stored bytes are exactly the libraries' output at the chosen settings,
+// so entries written here match those the publisher writes.
+TEST(EntryCodec, LzoEntriesAreLzo1x999AtLevel8) {
+  const Bytes content = Words(20000);
+  ASSERT_EQ(LZO_E_OK, lzo_init());
+  Bytes expected(content.size() + content.size() / 16 + 67);
+  Bytes work(LZO1X_999_MEM_COMPRESS);
+  lzo_uint len = expected.size();
+  ASSERT_EQ(LZO_E_OK, lzo1x_999_compress_level(content.data(), content.size(), expected.data(),
+                                                &len, work.data(), nullptr, 0, nullptr, 8));
+  expected.resize(len);
+  Bytes stored;
+  ASSERT_EQ(kMethodLzo, EncodeEntry(kMethodLzo, content.data(), 20000, &stored));
+  EXPECT_EQ(expected, stored);
+}
+
+TEST(EntryCodec, LzmaEntriesAreLzmaBlocks) {
+  const Bytes content = Words(20000);
+  Bytes stored;
+  ASSERT_EQ(kMethodLzma, EncodeEntry(kMethodLzma, content.data(), 20000, &stored));
+  EXPECT_EQ(LzmaBlock(content), stored);
+}
+
 // Direct block round trips, including sizes the entry encoder would store
 // as is.
 class LzmaBlockRoundTrip : public ::testing::TestWithParam<size_t> {};
