@@ -103,6 +103,7 @@ TEST_F(UpdateServerQuery, ServerThatNeverAnswersFailsAfterTheReceiveTimeOut) {
   fake.AddScript(TestFixtures::NeverAnswer());
   RunQuery();
   ExpectFailed();
+  EXPECT_TRUE(fake.WaitForRequests(1, 10000));
   EXPECT_EQ(fake.Requests().size(), 1u);
   // Only a connect failure is logged per server.
   EXPECT_EQ(logging.log.Lines().size(), 1u);
