@@ -43,6 +43,7 @@ TEST_F(DownloaderTest, GoodImageIsTakenOnceWithItsLength) {
   EXPECT_EQ(worker_->GetTotalSize(), 0);
   EXPECT_TRUE(worker_->Finish());
   EXPECT_FALSE(worker_->HasTask());
+  EXPECT_EQ(worker_->GetSpeed(), 0.0f);
   EXPECT_EQ(CountLog("Begin download file \"pkg.pak\""), 1u);
   EXPECT_EQ(CountLog("Finish task session normally " + server_.Origin() + "/d/pkg.pak, size 5000"), 1u);
 }
@@ -466,6 +467,68 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{"image header below its own size",
                  std::string("HTTP/1.1 200 OK\r\n\r\nHPAK\0\0\0\0\x0B\0\0\0rest", 34),
                  "file is not a HPAK file when download file"}));
+
+TEST_F(DownloaderTest, UrlThatDoesNotParseFailsEveryPassAtTheConnection) {
+  MakeWorker();
+  const char* urls[] = {"ftp://127.0.0.1/d/"};
+  ASSERT_TRUE(worker_->Begin(1, 2, 3, urls, 1, "pkg.pak"));
+  ASSERT_TRUE(WaitUntilDone());
+  EXPECT_TRUE(worker_->IsFailed());
+  EXPECT_EQ(CountLog("Connect fail , 0 of file ftp://127.0.0.1/d/pkg.pak."), 5u);
+  EXPECT_EQ(worker_->GetLastError(), HttpDownloader::kErrorExchangeConnect);
+}
+
+struct BadLocationCase {
+  const char* label;
+  std::string location;
+};
+
+void PrintTo(const BadLocationCase& c, std::ostream* os) { *os << c.label; }
+
+class BadLocation : public DownloaderTest, public testing::WithParamInterface<BadLocationCase> {};
+
+TEST_P(BadLocation, IsNeverSentAndFailsOnlyThatPass) {
+  const std::string image = MakeDownloadImage(1500);
+  server_.SetBody(image);
+  server_.QueueReply(HttpReply::Redirect(GetParam().location));
+  ASSERT_TRUE(BeginTask());
+  ASSERT_TRUE(WaitUntilDone());
+  ASSERT_TRUE(worker_->IsSucceeded());
+  EXPECT_EQ(CountLog("Connect fail , 0 of file"), 1u);
+  EXPECT_EQ(RequestLines(), (std::vector<std::string>{"HEAD /d/pkg.pak HTTP/1.1",
+                                                      "HEAD /d/pkg.pak HTTP/1.1",
+                                                      "GET /d/pkg.pak HTTP/1.1"}));
+  EXPECT_EQ(TakenImage(), image);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locations, BadLocation,
+    testing::Values(BadLocationCase{"ftp", "FTP://127.0.0.1/x.pak"},
+                    BadLocationCase{"control byte in host", "http://127.0.0.1\x01x/x.pak"},
+                    BadLocationCase{"blank in host", "http://evil host/x.pak"},
+                    BadLocationCase{"port beyond 65535", "http://127.0.0.1:70000/x.pak"}));
+
+TEST_F(DownloaderTest, RequestThatOutgrowsItsBufferIsRefusedWhole) {
+  server_.SetBody(MakeDownloadImage(5000));
+  HttpReply reply = DropAfter(100);
+  for (char c : std::string("xyz"))
+    reply.extraHeaders += "Set-Cookie: " + std::string(240, c) + "\r\n";
+  server_.SetDefaultReply(reply);
+  ASSERT_TRUE(BeginTask());
+  ASSERT_TRUE(WaitUntilDone());
+  EXPECT_TRUE(worker_->IsFailed());
+  EXPECT_GE(CountLog("Request of file " + server_.Origin() + "/d/pkg.pak does not fit its buffer, not sent."), 1u);
+  for (const std::string& request : server_.Requests()) EXPECT_LE(request.size(), 2047u);
+}
+
+TEST_F(DownloaderTest, TotalSizeIsZeroUntilALengthIsSeen) {
+  server_.SetDefaultReply(HttpReply::Of(HttpReply::kStall));
+  ASSERT_TRUE(BeginTask());
+  ASSERT_TRUE(WaitForLog("Send http head request"));
+  EXPECT_EQ(worker_->GetTotalSize(), 0);
+  EXPECT_EQ(worker_->GetDownloadedSize(), 0);
+  EXPECT_TRUE(worker_->Finish());
+}
 
 }  // namespace
 }  // namespace HttpTests
