@@ -397,6 +397,7 @@ HttpDownloader::PassEnd HttpDownloader::RunPass() {
       Log(kLogInfo, "Connecting %s, %d of file %s.", connectHost_.c_str(), port_, url_.c_str());
       if (!connection_.Connect(connectHost_, port_)) {
         connection_.SetLastError(kErrorExchangeConnect);
+        if (IsStopRequested()) return PassEnd::kStopped;
         Log(kLogError, "Connect fail %s, %d of file %s.", connectHost_.c_str(), port_,
             url_.c_str());
         return PassEnd::kFailed;
@@ -419,6 +420,7 @@ HttpDownloader::PassEnd HttpDownloader::RunPass() {
       if (downloaded > 0) ResetResumePoint();
       redirected_ = false;
       gotHead = GetExchange(HttpRequest::kGet10);
+      if (IsStopRequested()) return PassEnd::kStopped;
       if (!gotHead) {
         Log(kLogError, "Fail to get file %s by HTTP1.0.", url_.c_str());
         if (redirected_) continue;
@@ -426,6 +428,7 @@ HttpDownloader::PassEnd HttpDownloader::RunPass() {
     } else {
       redirected_ = false;
       gotHead = GetExchange(HttpRequest::kGetRange);
+      if (IsStopRequested()) return PassEnd::kStopped;
       if (gotHead) {
         ScopedLock guard(lock_);
         if (contentLength_ >= 0) totalSize_ = contentLength_;
@@ -436,6 +439,7 @@ HttpDownloader::PassEnd HttpDownloader::RunPass() {
           ResetResumePoint();
           redirected_ = false;
           gotHead = GetExchange(HttpRequest::kGet10);
+          if (IsStopRequested()) return PassEnd::kStopped;
           if (!gotHead) {
             Log(kLogError, "Fail to get file %s by HTTP1.0.", url_.c_str());
             if (redirected_) continue;
@@ -528,6 +532,7 @@ bool HttpDownloader::GetExchange(HttpRequest::Kind kind) {
   if (IsStopRequested()) return false;
   Log(kLogInfo, "Connecting %s, %d of file %s.", connectHost_.c_str(), port_, url_.c_str());
   if (!ConnectForExchange()) {
+    if (IsStopRequested()) return false;
     Log(kLogError, "Connect fail %s, %d of file %s.", connectHost_.c_str(), port_, url_.c_str());
     return false;
   }
@@ -537,6 +542,8 @@ bool HttpDownloader::GetExchange(HttpRequest::Kind kind) {
 bool HttpDownloader::ReadGetHead() {
   char first[4];
   if (connection_.Receive(4, first, false) < 4) {
+    // A stop ends the exchange without a word.
+    if (IsStopRequested()) return false;
     Log(kLogError, "Read the first 4 character of header when get file %s failed, last err %d.",
         url_.c_str(), static_cast<int>(connection_.LastError()));
     return false;
@@ -550,6 +557,7 @@ bool HttpDownloader::ReadGetHead() {
     }
     char byte;
     if (connection_.Receive(1, &byte, false) != 1) {
+      if (IsStopRequested()) return false;
       Log(kLogError, "Get head of %s failed, %s, last err %d", url_.c_str(), head.c_str(),
           static_cast<int>(connection_.LastError()));
       return false;
@@ -611,11 +619,13 @@ int HttpDownloader::HeadExchange() {
   };
   Log(kLogInfo, "Connecting %s, %d of file %s.", connectHost_.c_str(), port_, url_.c_str());
   if (!ConnectForExchange()) {
+    if (IsStopRequested()) return -3;
     Log(kLogError, "Connect fail %s, %d of file %s.", connectHost_.c_str(), port_, url_.c_str());
     return -1;
   }
   if (IsStopRequested()) return -3;
   if (!SendRequest(HttpRequest::kHead)) {
+    if (IsStopRequested()) return -3;
     Log(kLogError, kSendHeadFailed, url_.c_str());
     return -1;
   }
@@ -630,6 +640,7 @@ int HttpDownloader::HeadExchange() {
   if (redirected_) return -1;
   Log(kLogInfo, "Connecting %s, %d of file %s.", connectHost_.c_str(), port_, url_.c_str());
   if (!ConnectForExchange()) {
+    if (IsStopRequested()) return -3;
     Log(kLogError, "Connect fail %s, %d of file %s.", connectHost_.c_str(), port_, url_.c_str());
     return -1;
   }
@@ -647,6 +658,7 @@ int HttpDownloader::InfoByGet() {
       "Get info by get of file %s success, no file length info.",
   };
   if (!SendRequest(HttpRequest::kGet)) {
+    if (IsStopRequested()) return -3;
     Log(kLogError, kSendGetFailed, url_.c_str());
     return -1;
   }

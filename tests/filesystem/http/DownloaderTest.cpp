@@ -532,3 +532,74 @@ TEST_F(DownloaderTest, TotalSizeIsZeroUntilALengthIsSeen) {
 
 }  // namespace
 }  // namespace HttpTests
+
+namespace HttpTests {
+namespace {
+
+struct StopCase {
+  const char* label;
+  bool skipHead;
+  std::vector<HttpReply> replies;  // then the server stalls
+  const char* reached;             // log text that shows the worker waits
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.label; }
+
+HttpReply StallingBody() {
+  HttpReply reply;
+  reply.stallAfterBodyBytes = 1000;
+  return reply;
+}
+
+class StopWhileWaiting : public DownloaderTest, public testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopWhileWaiting, EndsTheTaskWithoutAFailureLine) {
+  // Waits far longer than the test may run: only stop can end them.
+  FileSystem::HttpDownloader::Timing timing;
+  timing.receiveTimeoutMs = 600000;
+  timing.retryWaitMs = 600000;
+  FileSystem::HttpDownloader::SetTiming(timing);
+  server_.SetBody(MakeDownloadImage(300000));
+  for (const HttpReply& reply : GetParam().replies) server_.QueueReply(reply);
+  server_.SetDefaultReply(HttpReply::Of(HttpReply::kStall));
+  MakeWorker(GetParam().skipHead);
+  ASSERT_TRUE(BeginTask());
+  ASSERT_TRUE(WaitForLog(GetParam().reached));
+  EXPECT_TRUE(worker_->Finish());
+  EXPECT_FALSE(worker_->IsSucceeded());
+  EXPECT_FALSE(worker_->IsFailed());
+  for (const TestSupport::LogLine& line : log_.Lines()) EXPECT_NE(line.level, 2) << line.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, StopWhileWaiting,
+    testing::Values(StopCase{"head answer", false, {}, "Send http head request"},
+                    StopCase{"get answer", true, {}, "Send http get request"},
+                    StopCase{"get after head", false, {HttpReply::Serve()},
+                             "Send http get request"},
+                    StopCase{"body", false, {HttpReply::Serve(), StallingBody()},
+                             "Receiving file"}));
+
+TEST_F(DownloaderTest, RefusedConnectionFailsThePassWithoutWaitingOutTheTimeOut) {
+  // A connect time-out longer than the test may run: a refusal must end
+  // the wait by itself.
+  FileSystem::HttpDownloader::Timing timing;
+  timing.connectTimeoutMs = 600000;
+  timing.retryWaitMs = 1;
+  FileSystem::HttpDownloader::SetTiming(timing);
+  int closedPort = 0;
+  {
+    TestFixtures::HttpTestServer gone;
+    closedPort = gone.Port();
+  }
+  MakeWorker();
+  const std::string url = "http://127.0.0.1:" + std::to_string(closedPort) + "/d/";
+  const char* urls[] = {url.c_str()};
+  ASSERT_TRUE(worker_->Begin(1, 2, 3, urls, 1, "pkg.pak"));
+  ASSERT_TRUE(WaitUntilDone());
+  EXPECT_TRUE(worker_->IsFailed());
+  EXPECT_EQ(CountLog("Connect fail 127.0.0.1, " + std::to_string(closedPort)), 5u);
+}
+
+}  // namespace
+}  // namespace HttpTests
