@@ -603,3 +603,63 @@ TEST_F(DownloaderTest, RefusedConnectionFailsThePassWithoutWaitingOutTheTimeOut)
 
 }  // namespace
 }  // namespace HttpTests
+
+namespace HttpTests {
+namespace {
+
+// A HEAD answered 3xx without a Location is followed by a plain GET on the
+// same connection; these are the answers to that GET.
+struct InfoGetCase {
+  const char* label;
+  HttpReply answer;
+  std::string message;  // URL stands for the task's URL
+};
+
+void PrintTo(const InfoGetCase& c, std::ostream* os) { *os << c.label; }
+
+class InfoGet : public DownloaderTest, public testing::WithParamInterface<InfoGetCase> {};
+
+TEST_P(InfoGet, AnswerIsReadWithItsOwnMessages) {
+  const std::string image = MakeDownloadImage(2000);
+  server_.SetBody(image);
+  server_.QueueReply(HttpReply::Raw("HTTP/1.1 302 Found\r\n\r\n"));
+  server_.QueueReply(GetParam().answer);
+  ASSERT_TRUE(BeginTask());
+  ASSERT_TRUE(WaitUntilDone());
+  ASSERT_TRUE(worker_->IsSucceeded());
+  std::string message = GetParam().message;
+  for (size_t at; (at = message.find("URL")) != std::string::npos;)
+    message.replace(at, 3, server_.Origin() + "/d/pkg.pak");
+  EXPECT_EQ(CountLog(message), 1u);
+  const std::vector<std::string> lines = RequestLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[1], "GET /d/pkg.pak HTTP/1.1");
+  EXPECT_EQ(TakenImage(), image);
+}
+
+HttpReply NoLength() {
+  HttpReply reply;
+  reply.sendContentLength = false;
+  return reply;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, InfoGet,
+    testing::Values(
+        InfoGetCase{"length known", HttpReply::Serve(),
+                    "Get info by get of file URL success, Length=2000."},
+        InfoGetCase{"no length", NoLength(),
+                    "Get info by get of file URL success, no file length info."},
+        InfoGetCase{"length too long",
+                    HttpReply::Raw("HTTP/1.1 200 OK\r\nContent-Length:" + std::string(22, ' ') +
+                                   "2000\r\n\r\n"),
+                    "get http by get of file URL, failed length error 26 > 25."},
+        InfoGetCase{"redirect without location", HttpReply::Raw("HTTP/1.1 301 Moved\r\n\r\n"),
+                    "Get info by get of file URL fail, retcode= 301, but not redirect."},
+        InfoGetCase{"not found", HttpReply::Raw("HTTP/1.1 404 Not Found\r\n\r\n"),
+                    "Get info by get of file URL ret code fail 404."},
+        InfoGetCase{"redirect", HttpReply::Redirect("/d/pkg.pak"),
+                    "Redirect file URL to URL."}));
+
+}  // namespace
+}  // namespace HttpTests
