@@ -8,7 +8,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 PACKAGES=(
   cmake ninja-build g++ dpkg-dev
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-tools
-  libz-mingw-w64-dev librapidxml-dev nasm googletest liblzo2-dev
+  libz-mingw-w64-dev librapidxml-dev nasm googletest liblzo2-dev zlib1g-dev
   wine wine64 xvfb xauth
   nginx 7zip libjpeg-turbo-progs imagemagick curl
 )

@@ -1,0 +1,77 @@
+// Downloads one package with HttpDownloader and prints the wall time and the
+// process CPU time of the transfer, in seconds:
+//   download_bench <base URL> <file name>
+// Output: "wall <s> cpu <s> bytes <n>", or a line starting with "failed".
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "FileSystem.h"
+#include "FileSystemFacade.h"
+#include "HttpDownloader.h"
+
+namespace {
+
+class SilentLog : public FileSystem::ILogSystem {
+ public:
+  void Log(int level, const char* text) override {
+    if (level == FileSystem::kLogError) std::fprintf(stderr, "%s\n", text);
+  }
+};
+
+double Seconds(const FILETIME& time) {
+  ULARGE_INTEGER value;
+  value.LowPart = time.dwLowDateTime;
+  value.HighPart = time.dwHighDateTime;
+  return static_cast<double>(value.QuadPart) / 1e7;
+}
+
+double ProcessCpuSeconds() {
+  FILETIME creation, exit, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
+  return Seconds(kernel) + Seconds(user);
+}
+
+double WallSeconds() {
+  LARGE_INTEGER frequency, counter;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: download_bench <base URL> <file name>\n");
+    return 2;
+  }
+  SilentLog log;
+  FileSystem::FileSystem fileSystem;
+  fileSystem.Logger().SetSink(&log);
+  int result = 1;
+  {
+    FileSystem::HttpDownloader worker(&fileSystem, 0x10000, false);
+    const char* urls[] = {argv[1]};
+    const double wallStart = WallSeconds();
+    const double cpuStart = ProcessCpuSeconds();
+    if (worker.Begin(1, 2, 3, urls, 1, argv[2])) {
+      while (worker.IsBusy()) Sleep(1);
+    }
+    const double wall = WallSeconds() - wallStart;
+    const double cpu = ProcessCpuSeconds() - cpuStart;
+    uint8_t* image = nullptr;
+    uint32_t size = 0;
+    if (worker.IsSucceeded() && worker.TakeImage(&image, &size) && image != nullptr) {
+      std::printf("wall %.3f cpu %.3f bytes %u\n", wall, cpu, size);
+      result = 0;
+    } else {
+      std::printf("failed after %.3f s\n", wall);
+    }
+    delete[] image;
+    worker.Finish();
+  }
+  fileSystem.Logger().SetSink(nullptr);
+  return result;
+}
