@@ -7,28 +7,9 @@
 #include <cstdint>
 #include <functional>
 
+#include "PackageFormat.h"
+
 namespace FileSystem {
-
-constexpr uint32_t kDownloadPackageMagic = 0x4B415048u;  // "HPAK"
-constexpr uint32_t kDownloadHeaderSize = 12;
-constexpr uint32_t kDownloadBlockHeaderSize = 12;
-constexpr uint32_t kDownloadEntrySize = 28;
-
-constexpr uint8_t kEntryFlagUnpackaged = 0x01;
-constexpr uint8_t kEntryFlagRemoved = 0x02;
-
-// One 28-byte index slot of an image, decoded.
-struct DownloadEntry {
-  uint32_t hash1;
-  uint32_t hash2;
-  uint32_t size;
-  uint32_t offset;
-  uint32_t storedSize;
-  uint32_t capacity;
-  uint16_t version;
-  uint8_t flags;
-  uint8_t method;
-};
 
 enum class WalkResult {
   kComplete,   // every block up to the one whose next is 0 was visited
@@ -37,17 +18,17 @@ enum class WalkResult {
 };
 
 // Called once per used entry; false ends the walk.
-using DownloadEntryVisitor = std::function<bool(const DownloadEntry&)>;
+using DownloadEntryVisitor = std::function<bool(const FileIndexEntry&)>;
 
-// True when the image is long enough to hold a header and a block header
-// and starts with the package magic.
+// True when the image is longer than its header and starts with the package
+// magic. An image of exactly 12 bytes has no room for a block.
 bool HasDownloadPackageHeader(const uint8_t* image, uint32_t length);
 
-// Visits the used entries of every block in chain order, each block checked
-// before its first entry is handed out: its header and all of its slots lie
-// inside the image, count does not exceed capacity, and next points past the
-// block's own start (so a chain can never loop). Each entry's stored data
-// must lie inside the image.
+// Visits the used entries of every block in chain order. Each block is
+// checked before its first entry is handed out: its header and all of its
+// capacity slots lie inside the image, count does not exceed capacity, and a
+// non-zero next points past the block into the image (so a chain can never
+// loop). Each entry's stored data must lie inside the image.
 WalkResult WalkDownloadPackage(const uint8_t* image, uint32_t length,
                                const DownloadEntryVisitor& visit);
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-using FileSystem::DownloadEntry;
+using FileSystem::FileIndexEntry;
 using FileSystem::WalkDownloadPackage;
 using FileSystem::WalkResult;
 
@@ -15,7 +15,7 @@ namespace {
 
 class Image {
  public:
-  Image() : bytes_(12, 0) { Put32(0, FileSystem::kDownloadPackageMagic); }
+  Image() : bytes_(12, 0) { Put32(0, FileSystem::kPackageMagic); }
 
   // Appends a block header with capacity slots (all zero) and returns its offset.
   uint32_t AddBlock(uint32_t capacity, uint32_t count, uint32_t next) {
@@ -54,7 +54,7 @@ class Image {
 };
 
 WalkResult Walk(Image& image, std::vector<uint32_t>* seen) {
-  return WalkDownloadPackage(image.Bytes().data(), image.Length(), [seen](const DownloadEntry& e) {
+  return WalkDownloadPackage(image.Bytes().data(), image.Length(), [seen](const FileIndexEntry& e) {
     seen->push_back(e.hash1);
     return true;
   });
@@ -83,9 +83,9 @@ TEST(DownloadPackageWalker, DecodesEveryFieldOfASlot) {
   image.Put32(block + 12 + 8, 77);  // size
   image.Put32(block + 12 + 20, 4096);
   image.Bytes()[block + 12 + 25] = 0x01;  // version high byte
-  DownloadEntry got{};
+  FileIndexEntry got{};
   EXPECT_EQ(WalkDownloadPackage(image.Bytes().data(), image.Length(),
-                                [&got](const DownloadEntry& e) {
+                                [&got](const FileIndexEntry& e) {
                                   got = e;
                                   return true;
                                 }),
@@ -107,7 +107,7 @@ TEST(DownloadPackageWalker, StopsAtTheEntryTheVisitorRefuses) {
   for (uint32_t i = 0; i < 3; ++i) image.SetSlot(block, i, i + 1, 12, 0);
   std::vector<uint32_t> seen;
   const WalkResult result = WalkDownloadPackage(
-      image.Bytes().data(), image.Length(), [&seen](const DownloadEntry& e) {
+      image.Bytes().data(), image.Length(), [&seen](const FileIndexEntry& e) {
         seen.push_back(e.hash1);
         return e.hash1 != 2;
       });
@@ -135,10 +135,10 @@ const HostileCase kHostileCases[] = {
      [](Image& im, uint32_t b, uint32_t) { im.Put32(b + 8, b); }, 0},
     {"next points into the header", [](Image& im, uint32_t b, uint32_t) { im.Put32(b + 8, 4); }, 0},
     {"next points past the end",
-     [](Image& im, uint32_t b, uint32_t) { im.Put32(b + 8, im.Length()); }, 1},
+     [](Image& im, uint32_t b, uint32_t) { im.Put32(b + 8, im.Length()); }, 0},
     {"next leaves no room for a block header",
-     [](Image& im, uint32_t b, uint32_t) { im.Put32(b + 8, im.Length() - 11); }, 1},
-    {"next near 4 GiB", [](Image& im, uint32_t b, uint32_t) { im.Put32(b + 8, 0xFFFFFFF8u); }, 1},
+     [](Image& im, uint32_t b, uint32_t) { im.Put32(b + 8, im.Length() - 11); }, 0},
+    {"next near 4 GiB", [](Image& im, uint32_t b, uint32_t) { im.Put32(b + 8, 0xFFFFFFF8u); }, 0},
     {"slot area past the end",
      [](Image& im, uint32_t b, uint32_t) { im.Put32(b, 1 + (im.Length() - b - 12) / 28); }, 0},
     {"capacity that wraps 32 bits when multiplied",
@@ -166,7 +166,7 @@ TEST_P(HostileImage, IsRejectedWithoutReadingOutside) {
   std::vector<uint8_t> exact(image.Bytes());
   std::vector<uint32_t> seen;
   const WalkResult result = WalkDownloadPackage(exact.data(), static_cast<uint32_t>(exact.size()),
-                                                [&seen](const DownloadEntry& e) {
+                                                [&seen](const FileIndexEntry& e) {
                                                   seen.push_back(e.hash1);
                                                   return true;
                                                 });
@@ -188,7 +188,7 @@ TEST(DownloadPackageWalker, ImageOfExactlyTheHeaderHoldsNoBlockAndIsRejected) {
   std::vector<uint8_t> exact(image.Bytes());
   ASSERT_EQ(exact.size(), 12u);
   EXPECT_FALSE(FileSystem::HasDownloadPackageHeader(exact.data(), 12));
-  EXPECT_EQ(WalkDownloadPackage(exact.data(), 12, [](const DownloadEntry&) { return true; }),
+  EXPECT_EQ(WalkDownloadPackage(exact.data(), 12, [](const FileIndexEntry&) { return true; }),
             WalkResult::kMalformed);
 }
 
@@ -196,13 +196,13 @@ TEST(DownloadPackageWalker, ImageTooShortForABlockHeaderIsRejected) {
   Image image;
   image.Bytes().resize(23, 0);
   std::vector<uint8_t> exact(image.Bytes());
-  EXPECT_EQ(WalkDownloadPackage(exact.data(), 23, [](const DownloadEntry&) { return true; }),
+  EXPECT_EQ(WalkDownloadPackage(exact.data(), 23, [](const FileIndexEntry&) { return true; }),
             WalkResult::kMalformed);
 }
 
 TEST(DownloadPackageWalker, NullImageIsRejected) {
   EXPECT_FALSE(FileSystem::HasDownloadPackageHeader(nullptr, 100));
-  EXPECT_EQ(WalkDownloadPackage(nullptr, 100, [](const DownloadEntry&) { return true; }),
+  EXPECT_EQ(WalkDownloadPackage(nullptr, 100, [](const FileIndexEntry&) { return true; }),
             WalkResult::kMalformed);
 }
 

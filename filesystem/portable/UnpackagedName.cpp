@@ -1,15 +1,10 @@
-#include "UnpackagedFileRecord.h"
+#include "UnpackagedName.h"
 
 #include <cstring>
 
 namespace FileSystem {
 
 namespace {
-
-uint32_t ReadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
@@ -39,35 +34,17 @@ bool IsDotsOnly(const std::string& component) {
 
 bool IsSafeComponent(const std::string& component) {
   if (component.empty()) return true;  // "a//b" names the same file as "a/b"
-  if (IsDotsOnly(component) || IsDeviceName(component)) return false;
-  return true;
+  return !IsDotsOnly(component) && !IsDeviceName(component);
 }
 
 bool HasForbiddenCharacter(const std::string& name) {
   for (char c : name) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || std::strchr(":*?\"<>|", c) != nullptr) return true;
+    if (static_cast<unsigned char>(c) < 0x20 || std::strchr(":*?\"<>|", c) != nullptr) return true;
   }
   return false;
 }
 
 }  // namespace
-
-bool ParseUnpackagedFileRecord(const uint8_t* data, uint32_t storedSize,
-                               UnpackagedFileRecord* record) {
-  if (data == nullptr || record == nullptr || storedSize < 1) return false;
-  const uint32_t nameLength = data[0];
-  if (uint64_t{kUnpackagedRecordFixedSize} + nameLength > storedSize) return false;
-  const uint8_t* p = data + 1;
-  record->name.assign(reinterpret_cast<const char*>(p), nameLength);
-  p += nameLength;
-  record->attributes = ReadU32(p);
-  record->time = uint64_t{ReadU32(p + 4)} | uint64_t{ReadU32(p + 8)} << 32;
-  record->crc = ReadU32(p + 12);
-  record->content = p + 16;
-  record->contentLength = storedSize - kUnpackagedRecordFixedSize - nameLength;
-  return true;
-}
 
 bool IsSafeUnpackagedName(const std::string& name) {
   if (name.empty() || IsSeparator(name.front()) || IsSeparator(name.back())) return false;
