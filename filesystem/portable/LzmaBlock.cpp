@@ -22,11 +22,17 @@ uint64_t GetU64(const uint8_t* p) {
   return v;
 }
 
-// The SDK's defaults: level 5, which normalizes to lc 3, lp 0, pb 2 and a
-// 16 MiB dictionary, so every block starts 5D 00 00 00 01.
+// Blocks carry 16 MiB dictionaries.
+constexpr uint32_t kDictionarySize = 1u << 24;
+
+// The SDK's level-5 defaults: lc 3, lp 0, pb 2 and a 16 MiB dictionary, so
+// every block starts 5D 00 00 00 01. Newer SDKs raise level 5's dictionary
+// to 32 MiB; the size is pinned so blocks keep the header readers know and
+// streaming readers never need more than 16 MiB.
 CLzmaEncProps DefaultProps() {
   CLzmaEncProps props;
   LzmaEncProps_Init(&props);
+  props.dictSize = kDictionarySize;
   LzmaEncProps_Normalize(&props);
   return props;
 }
