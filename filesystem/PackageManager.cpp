@@ -1,13 +1,21 @@
 #include "PackageManager.h"
 
 #include <io.h>
+#include <windows.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "AsynchronismReadPackagedFile.h"
 #include "Directories.h"
+#include "DownloadPackageWalker.h"
 #include "EntryCodec.h"
 #include "FileMappingBuffer.h"
 #include "FileSystem.h"
@@ -16,6 +24,8 @@
 #include "PackageFile.h"
 #include "PackagedFile.h"
 #include "UnPackagedFile.h"
+#include "UnpackagedName.h"
+#include "UpdateManager.h"
 
 namespace FileSystem {
 
@@ -206,8 +216,6 @@ bool PackageManager::IndexEntry(PackageFile* package, uint32_t slotOffset,
   return true;
 }
 
-void PackageManager::RestoreUnpackagedFile(const ResourceKey& key) {}
-
 IReadFile* PackageManager::OpenPackagedFile(const ResourceKey& key, const char* name, bool async) {
   IndexedEntry found;
   if (!LookupEntry(key, &found)) return nullptr;
@@ -369,6 +377,354 @@ bool PackageManager::LoadFileLinkConfig() {
   const bool ok = LoadLinkGroups(file);
   file->Release();
   return ok;
+}
+
+// ---- Download packages and unpackaged files ----
+//
+// A download image is merged entry by entry into the local packages; loose
+// (unpackaged) files are written to or removed from disk below the root, and
+// the same records let a later start restore files that were deleted or
+// changed. Every name and length here comes from downloaded or stored bytes.
+
+namespace {
+
+void FreeBuffer(uint8_t* buffer) { std::free(buffer); }
+using ContentBuffer = std::unique_ptr<uint8_t, decltype(&FreeBuffer)>;
+
+ContentBuffer NoContent() { return ContentBuffer(nullptr, &FreeBuffer); }
+
+enum class DecodeResult { kDecoded, kDecodeError, kInvalid };
+
+// Decodes stored content by method into a new buffer of size + 1 bytes whose
+// last byte is 0. Method 0 is valid only when the stored length is the size.
+DecodeResult DecodeContent(int method, const uint8_t* src, uint32_t srcLen, uint32_t size,
+                           ContentBuffer* out) {
+  if (method != kMethodStored && method != kMethodLzo && method != kMethodLzma)
+    return DecodeResult::kInvalid;
+  if (method == kMethodStored && srcLen != size) return DecodeResult::kInvalid;
+  // size + 1 must not wrap where size_t has 32 bits.
+  if (size == UINT32_MAX) return DecodeResult::kInvalid;
+  ContentBuffer buffer(static_cast<uint8_t*>(std::malloc(size_t{size} + 1)), &FreeBuffer);
+  if (buffer == nullptr) return DecodeResult::kInvalid;
+  if (method == kMethodStored) {
+    if (size != 0) std::memcpy(buffer.get(), src, size);
+  } else if (!DecodeEntry(method, src, srcLen, buffer.get(), size)) {
+    return DecodeResult::kDecodeError;
+  }
+  buffer.get()[size] = 0;
+  *out = std::move(buffer);
+  return DecodeResult::kDecoded;
+}
+
+bool IsRequested(const FileIndexEntry& entry, const DownloadTarget& target) {
+  return entry.hash1 == target.key.hash1 && entry.hash2 == target.key.hash2 &&
+         entry.version == target.version && target.buffer != nullptr && target.size != nullptr;
+}
+
+// Gives the decoded content to the caller, who owns it from then on (it is
+// released with free); a removed entry hands out nothing.
+void HandOut(const FileIndexEntry& entry, const DownloadTarget& target, ContentBuffer content) {
+  std::free(*target.buffer);
+  *target.buffer = nullptr;
+  *target.size = 0;
+  if ((entry.flags & kFlagRemoved) != 0 || content == nullptr) return;
+  *target.buffer = reinterpret_cast<char*>(content.release());
+  *target.size = entry.size;
+}
+
+// Deletes a file; one marked read-only is ours to replace all the same.
+bool DeleteIfPresent(const std::string& path) {
+  if (!FileExists(path)) return true;
+  if (DeleteFileA(path.c_str())) return true;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (DeleteFileA(path.c_str())) return true;
+    SetFileAttributesA(path.c_str(), attributes);
+  }
+  return !FileExists(path);
+}
+
+bool MoveAside(const std::string& path, const std::string& target) {
+  DeleteIfPresent(target);
+  if (FileExists(target)) return false;
+  MoveFileA(path.c_str(), target.c_str());
+  return !FileExists(path);
+}
+
+// The part after the last '/' or '\\', whichever comes last.
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void SetTimes(const char* path, uint64_t time) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  FILETIME stamp;
+  stamp.dwLowDateTime = static_cast<DWORD>(time);
+  stamp.dwHighDateTime = static_cast<DWORD>(time >> 32);
+  SetFileTime(file, &stamp, &stamp, &stamp);
+  CloseHandle(file);
+}
+
+// True when the file at path has exactly size bytes whose CRC-32 is crc. A
+// file that cannot be opened or read counts as damaged.
+bool FileIsIntact(const std::string& path, uint32_t size, uint32_t crc) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER length;
+  bool intact = GetFileSizeEx(file, &length) && length.QuadPart == size;
+  uLong running = crc32(0L, Z_NULL, 0);
+  uint8_t chunk[4096];
+  for (uint32_t done = 0; intact && done < size;) {
+    const DWORD want = static_cast<DWORD>(std::min<uint32_t>(size - done, sizeof chunk));
+    DWORD got = 0;
+    intact = ReadFile(file, chunk, want, &got, nullptr) && got == want;
+    if (intact) running = crc32(running, chunk, want);
+    done += want;
+  }
+  CloseHandle(file);
+  return intact && static_cast<uint32_t>(running) == crc;
+}
+
+uint64_t RecordTime(const UnpackagedFileRecord& record) {
+  return uint64_t{record.timeLow} | uint64_t{record.timeHigh} << 32;
+}
+
+}  // namespace
+
+void PackageManager::LogDownload(const char* format, const ResourceKey& key) {
+  if (fileSystem_ != nullptr) fileSystem_->Logger().Log(kLogError, format, key.hash1, key.hash2);
+}
+
+void PackageManager::LogPath(const char* format, const std::string& path) {
+  if (fileSystem_ != nullptr) fileSystem_->Logger().Log(kLogError, format, path.c_str());
+}
+
+bool PackageManager::UnpackagedPath(const UnpackagedFileRecord& record, std::string* path) {
+  if (!IsSafeUnpackagedName(record.name)) return false;
+  *path = root_ + record.name;
+  return true;
+}
+
+bool PackageManager::AddDownloadPackage(const uint8_t* image, uint32_t length, uint32_t hash1,
+                                        uint32_t hash2, uint32_t version, char** buffer,
+                                        uint32_t* size) {
+  if (buffer != nullptr) *buffer = nullptr;
+  if (size != nullptr) *size = 0;
+  const DownloadTarget target{ResourceKey{hash1, hash2}, version, buffer, size};
+  const WalkResult result =
+      WalkDownloadPackage(image, length, [&](const FileIndexEntry& entry) {
+        if ((entry.flags & kFlagUnpackaged) != 0)
+          return AddUnpackagedEntry(image, entry, target);
+        return AddPackagedEntry(image, entry, target);
+      });
+  return result == WalkResult::kComplete;
+}
+
+bool PackageManager::AddPackagedEntry(const uint8_t* image, const FileIndexEntry& entry,
+                                      const DownloadTarget& target) {
+  static const char kAddFailed[] =
+      "Add Packaged file failed when process downloaded package file \"%u, %u\".";
+  static const char kDecodeFailed[] =
+      "Decompress failed when process downloaded package file \"%u, %u\".";
+  const ResourceKey key{entry.hash1, entry.hash2};
+  const uint8_t* stored = image + entry.offset;
+  const int low = StoredMethod(entry.method);
+  const int high = WantedMethod(entry.method);
+  ContentBuffer content = NoContent();
+  if (low == high) {
+    if (!AddFile(key, entry.version, low, high, entry.flags, entry.size, stored, entry.storedSize,
+                 entry.capacity)) {
+      LogDownload(kAddFailed, target.key);
+      return false;
+    }
+  } else {
+    const DecodeResult decoded = DecodeContent(low, stored, entry.storedSize, entry.size, &content);
+    if (decoded == DecodeResult::kDecodeError) LogDownload(kDecodeFailed, target.key);
+    if (decoded != DecodeResult::kDecoded) return false;
+    if (!StoreReencoded(key, entry, nullptr, 0, content.get())) {
+      LogDownload(kAddFailed, target.key);
+      return false;
+    }
+  }
+  if (!IsRequested(entry, target)) return true;
+  if (content == nullptr && (entry.flags & kFlagRemoved) == 0) {
+    const DecodeResult decoded = DecodeContent(low, stored, entry.storedSize, entry.size, &content);
+    if (decoded == DecodeResult::kDecodeError) LogDownload(kDecodeFailed, target.key);
+    if (decoded != DecodeResult::kDecoded) return false;
+  }
+  HandOut(entry, target, std::move(content));
+  return true;
+}
+
+bool PackageManager::StoreReencoded(const ResourceKey& key, const FileIndexEntry& entry,
+                                    const uint8_t* head, uint32_t headLength,
+                                    const uint8_t* content) {
+  const int high = WantedMethod(entry.method);
+  if (high != kMethodStored && high != kMethodLzo && high != kMethodLzma) return false;
+  std::vector<uint8_t> encoded;
+  const int used = EncodeEntry(high, content, entry.size, &encoded);
+  if (used < 0) return false;
+  if (headLength != 0) {
+    if (encoded.size() > UINT32_MAX - headLength) return false;
+    encoded.insert(encoded.begin(), head, head + headLength);
+  }
+  return AddFile(key, entry.version, used, used, entry.flags, entry.size, encoded.data(),
+                 static_cast<uint32_t>(encoded.size()), entry.capacity);
+}
+
+bool PackageManager::AddUnpackagedEntry(const uint8_t* image, const FileIndexEntry& entry,
+                                        const DownloadTarget& target) {
+  const ResourceKey key{entry.hash1, entry.hash2};
+  uint32_t indexedVersion = 0;
+  const bool present = FindEntry(key, &indexedVersion) && indexedVersion >= entry.version;
+  const bool requested = IsRequested(entry, target);
+  if (present && !requested) return true;
+
+  const uint8_t* stored = image + entry.offset;
+  UnpackagedFileRecord record;
+  if (!ParseUnpackagedRecord(stored, entry.storedSize, &record)) return false;
+  std::string path;
+  if (!UnpackagedPath(record, &path)) {
+    LogDownload("Refused unsafe name of downloaded unpackaged file \"%u, %u\".", target.key);
+    return false;
+  }
+  const int low = StoredMethod(entry.method);
+  ContentBuffer content = NoContent();
+  const DecodeResult decoded = DecodeContent(low, stored + record.contentOffset,
+                                             record.contentLength, entry.size, &content);
+  if (decoded == DecodeResult::kDecodeError)
+    LogDownload("Decompress failed when process downloaded unpackaged file \"%u, %u\".",
+                target.key);
+  if (decoded != DecodeResult::kDecoded) return false;
+
+  if ((entry.flags & kFlagRemoved) != 0) {
+    if (!RemoveBusyFile(path.c_str())) {
+      LogDownload("Remove unpackaged file failed when process downloaded unpackaged file "
+                  "\"%u, %u\".",
+                  target.key);
+      return false;
+    }
+  } else if (!WriteUnpackagedFile(path.c_str(), content.get(), entry.size, record.attributes,
+                                  RecordTime(record))) {
+    LogDownload("Write unpackaged file failed when process downloaded unpackaged file "
+                "\"%u, %u\".",
+                target.key);
+    return false;
+  }
+
+  if (!present) {
+    const int high = WantedMethod(entry.method);
+    const bool added =
+        low == high ? AddFile(key, entry.version, low, high, entry.flags, entry.size, stored,
+                              entry.storedSize, entry.capacity)
+                    : StoreReencoded(key, entry, stored, record.contentOffset, content.get());
+    if (!added) {
+      LogDownload("Add packaged file failed when process downloaded unpackaged file \"%u, %u\".",
+                  target.key);
+      return false;
+    }
+  }
+  if (requested) HandOut(entry, target, std::move(content));
+  return true;
+}
+
+bool PackageManager::WriteUnpackagedFile(const char* path, const void* content, uint32_t size,
+                                         uint32_t attributes, uint64_t time) {
+  if (path == nullptr || (content == nullptr && size != 0)) return false;
+  CreateParentDirectories(path);
+  if (!RemoveBusyFile(path)) {
+    LogPath("Remove unpackaged file failed when write unpackaged file %s.", path);
+    return false;
+  }
+  IWriteFile* file = fileSystem_ != nullptr ? fileSystem_->OpenWriteFile(path, false) : nullptr;
+  if (file == nullptr) {
+    LogPath("Open write file failed when process downloaded unpackaged file %s.", path);
+    return false;
+  }
+  // A write of 0 bytes reports failure by design, and an empty file needs
+  // none: opening it has already created it.
+  if (size != 0 && !file->Write(content, size)) {
+    file->Release();
+    LogPath("Write file failed when process downloaded unpackaged file %s.", path);
+    return false;
+  }
+  file->Release();
+  // Times first: a read-only attribute would keep them from being set.
+  SetTimes(path, time);
+  SetFileAttributesA(path, attributes);
+  return true;
+}
+
+bool PackageManager::RemoveBusyFile(const char* path) {
+  if (path == nullptr) return false;
+  const std::string source = path;
+  if (DeleteIfPresent(source)) return true;
+  // In use: move it out of the way below the root.
+  const std::string folder = root_ + "removed_files";
+  CreateDirectories(folder.c_str());
+  const std::string target = folder + "/" + BaseName(source);
+  if (MoveAside(source, target)) return true;
+  for (int i = 0; i < 1000; ++i) {
+    if (MoveAside(source, target + std::to_string(i))) return true;
+  }
+  return false;
+}
+
+bool PackageManager::IsRestoreWanted(const ResourceKey& key) {
+  if (fileSystem_ == nullptr || !fileSystem_->IsUpdateMode()) return true;
+  // In update mode only a file whose listed version is the indexed one is
+  // ours to restore; an outdated one is about to be replaced anyway.
+  ResourceKey indexedKey = key;
+  uint32_t listed = 0;
+  UpdateManager& updates = fileSystem_->Updates();
+  if (!updates.FindLinkTarget(key, &indexedKey, &listed) &&
+      !updates.GetListedVersion(key, &listed))
+    return false;
+  uint32_t indexed = 0;
+  return FindEntry(indexedKey, &indexed) && indexed == listed;
+}
+
+bool PackageManager::RestoreUnpackagedFiles() {
+  std::vector<ResourceKey> keys;
+  {
+    ScopedLock guard(lock_);
+    keys.assign(unpackaged_.begin(), unpackaged_.end());
+  }
+  for (const ResourceKey& key : keys) RestoreUnpackagedFile(key);
+  return true;
+}
+
+bool PackageManager::RestoreUnpackagedFile(const ResourceKey& key) {
+  if (!IsRestoreWanted(key)) return true;
+  IndexedEntry found;
+  if (!LookupEntry(key, &found)) return true;
+  const FileIndexEntry& entry = found.entry;
+  if ((entry.flags & kFlagRemoved) != 0 || (entry.flags & kFlagUnpackaged) == 0) return true;
+  std::unique_ptr<FileMappingBuffer> view(found.package->MapEntry(entry));
+  if (view == nullptr) return false;
+  UnpackagedFileRecord record;
+  if (!ParseUnpackagedRecord(view->Data(), view->Size(), &record)) return false;
+  std::string path;
+  if (!UnpackagedPath(record, &path)) {
+    LogPath("Refused unsafe name of unpackaged file \"%s\".", record.name);
+    return false;
+  }
+  if (FileIsIntact(path, entry.size, record.crc)) return true;
+  ContentBuffer content = NoContent();
+  const DecodeResult decoded =
+      DecodeContent(StoredMethod(entry.method), view->Data() + record.contentOffset,
+                    record.contentLength, entry.size, &content);
+  if (decoded == DecodeResult::kDecodeError)
+    LogPath("Decompress failed when restore unpackaged file \"%s\".", path);
+  if (decoded != DecodeResult::kDecoded) return false;
+  return WriteUnpackagedFile(path.c_str(), content.get(), entry.size, record.attributes,
+                             RecordTime(record));
 }
 
 }  // namespace FileSystem

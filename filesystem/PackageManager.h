@@ -29,6 +29,14 @@ struct IndexedEntry {
   FileIndexEntry entry;
 };
 
+// The download an image was fetched for, and where its content goes.
+struct DownloadTarget {
+  ResourceKey key;
+  uint32_t version;
+  char** buffer;
+  uint32_t* size;
+};
+
 class PackageManager {
  public:
   static constexpr uint32_t kMinPackageSize = 10485760;
@@ -83,10 +91,6 @@ class PackageManager {
   bool ReplaceOrSkip(const ResourceKey& key, uint32_t version, int storedMethod, int wantedMethod,
                      uint8_t flags, uint32_t size, const void* data, uint32_t storedSize,
                      uint32_t capacity, bool* done);
-  // Where unpackaged files are checked and restored on disk while a package
-  // is loaded at start-up; restoring belongs to the download side of the
-  // store and is plugged in there.
-  void RestoreUnpackagedFile(const ResourceKey& key);
   void Log(int level, const char* format, const char* text);
 
   FileSystem* fileSystem_ = nullptr;
@@ -102,6 +106,36 @@ class PackageManager {
   bool updateMode_ = false;
   bool loadingRestore_ = false;
   CriticalSection lock_;
+
+  // ---- Download packages and unpackaged files ----
+ public:
+  // Stores every entry of a download image in the local packages and writes
+  // or removes the loose files of its unpackaged entries. The entry of the
+  // requested key and version is handed out decoded in *buffer (size bytes
+  // and a 0 byte, allocated with malloc, owned by the caller from then on).
+  bool AddDownloadPackage(const uint8_t* image, uint32_t length, uint32_t hash1, uint32_t hash2,
+                          uint32_t version, char** buffer, uint32_t* size);
+  bool AddPackagedEntry(const uint8_t* image, const FileIndexEntry& entry,
+                        const DownloadTarget& target);
+  bool AddUnpackagedEntry(const uint8_t* image, const FileIndexEntry& entry,
+                          const DownloadTarget& target);
+  bool WriteUnpackagedFile(const char* path, const void* content, uint32_t size,
+                           uint32_t attributes, uint64_t time);
+  // Makes path free: deletes the file, or when it is in use moves it into
+  // root + "removed_files".
+  bool RemoveBusyFile(const char* path);
+  // Checks every unpackaged file on disk and rewrites those that are missing
+  // or changed; always true.
+  bool RestoreUnpackagedFiles();
+  bool RestoreUnpackagedFile(const ResourceKey& key);
+
+ private:
+  bool StoreReencoded(const ResourceKey& key, const FileIndexEntry& entry, const uint8_t* head,
+                      uint32_t headLength, const uint8_t* content);
+  bool UnpackagedPath(const UnpackagedFileRecord& record, std::string* path);
+  bool IsRestoreWanted(const ResourceKey& key);
+  void LogDownload(const char* format, const ResourceKey& key);
+  void LogPath(const char* format, const std::string& path);
 };
 
 }  // namespace FileSystem
