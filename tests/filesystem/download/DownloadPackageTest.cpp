@@ -520,6 +520,9 @@ class HostileNames : public UnpackagedFiles, public testing::WithParamInterface<
 
 TEST_P(HostileNames, AreRefusedAndNothingIsWritten) {
   const std::string name = GetParam();
+  // Left over from an earlier run that had this fault, perhaps.
+  DeleteFileA("C:\\x");
+  DeleteFileA((folder.Path() + "\\..\\x").c_str());
   PackageImageWriter image(2);
   AddLoose(image, name, 1, "payload");
   EXPECT_FALSE(Add(image, name, 1)) << name;
@@ -679,6 +682,23 @@ TEST_F(UnpackagedFiles, LocalModeStartRestoresADeletedFile) {
   EXPECT_EQ(got, "start content");
 }
 
+TEST_F(UnpackagedFiles, LoadingAPackageRestoresItsLooseFilesAtOnce) {
+  PackageImageWriter image(1);
+  AddLoose(image, "extra.txt", 1, "extra content");
+  ASSERT_TRUE(Add(image, "extra.txt", 1));
+  store->Release();
+  store = nullptr;
+  ASSERT_TRUE(MoveFileA((root + "data_1.pak").c_str(), (root + "extra.pak").c_str()));
+  store = OpenStore(folder.Path(), false, &log);
+  ASSERT_NE(store, nullptr);
+  ASSERT_TRUE(DeleteFileA((root + "extra.txt").c_str()));
+  // No pass over all files runs after this load: the index hook restores.
+  ASSERT_TRUE(store->Packages().AddPackage((root + "extra.pak").c_str()));
+  std::string got;
+  ASSERT_TRUE(ReadWholeFile(root + "extra.txt", &got));
+  EXPECT_EQ(got, "extra content");
+}
+
 TEST_F(UnpackagedFiles, LocalModeRestorePassRunsBetweenTheLastTwoInitMessages) {
   PackageImageWriter image(1);
   AddLoose(image, "late.txt", 1, "late content");
@@ -719,6 +739,7 @@ TEST_F(UnpackagedFiles, RestoreOfKeysThatAreNotLooseFilesSucceedsWithoutWriting)
 TEST_F(UnpackagedFiles, RestoreRefusesAHostileNameFromAPackage) {
   store->Release();
   store = nullptr;
+  DeleteFileA((folder.Path() + "\\..\\escaped.txt").c_str());
   PackageImageWriter package(2);
   const std::string record = TestFixtures::UnpackagedRecord("../escaped.txt", 0x20, kTime,
                                                             Crc("evil"), "evil");
