@@ -1,6 +1,7 @@
 // Writing entries: new packages, appends, replaces, new index blocks, full
 // packages, and the one-new-package rule of AddFile.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 
@@ -258,9 +259,12 @@ TEST(PackageWrite, RemovedEntriesDoNotOpenAndUnpackagedOnesOpenTheLooseFile) {
   TestFixtures::PackageImageWriter image;
   image.AddEntry("gone.txt", 2, "old", 3, 0, FileSystem::kFlagRemoved);
   const std::string loose = folder.File("loose.txt");
-  std::string record(1, static_cast<char>(9));
-  record += "loose.txt" + std::string(16, '\0') + "xyz";
-  image.AddEntry(loose, 1, record, 3, 0, FileSystem::kFlagUnpackaged);
+  // The record matches the file on disk, so the start-up restore leaves it.
+  const uint32_t crc =
+      static_cast<uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>("on disk"), 7));
+  const std::string record =
+      TestFixtures::UnpackagedRecord("loose.txt", 0x20, 0, crc, "on disk");
+  image.AddEntry(loose, 1, record, 7, 0, FileSystem::kFlagUnpackaged);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
   ASSERT_TRUE(TestSupport::WriteWholeFile(loose, "on disk"));
   FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
