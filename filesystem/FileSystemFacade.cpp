@@ -47,6 +47,7 @@ bool FileSystem::Init(const FileSystemParams* params) {
     return false;
   }
   log_.Log(kLogInfo, "Init Update success.");
+  if (!updateMode_) packages_.RestoreUnpackagedFiles();
   log_.Log(kLogInfo, "Init File System success.");
   return true;
 }

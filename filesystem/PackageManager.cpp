@@ -208,6 +208,8 @@ bool PackageManager::IndexEntry(PackageFile* package, uint32_t slotOffset,
 
 void PackageManager::RestoreUnpackagedFile(const ResourceKey& key) {}
 
+void PackageManager::RestoreUnpackagedFiles() {}
+
 IReadFile* PackageManager::OpenPackagedFile(const ResourceKey& key, const char* name, bool async) {
   IndexedEntry found;
   if (!LookupEntry(key, &found)) return nullptr;

@@ -72,6 +72,10 @@ class PackageManager {
   bool LoadVersionConfig();
   bool LoadFileLinkConfig();
 
+  // The start-up pass over the unpackaged files of a local-mode store; the
+  // checks and restores themselves are plugged in with the download side.
+  void RestoreUnpackagedFiles();
+
   std::string NumberedPath(int number) const;
   uint32_t MaxPackageSize() const { return maxPackageSize_; }
   std::vector<std::string> PackagePaths() const;
