@@ -207,4 +207,45 @@ TEST(WriteFile, TruncatesOrAppendsAndRefusesEmptyWrites) {
   fs->Release();
 }
 
+// The fixed answers of slots 6 to 17 for every loaded reader.
+TEST(FileObjectSlots, EveryLoadedReaderAnswersTheFixedSlotsAlike) {
+  TempFolder folder;
+  PackageImageWriter image;
+  image.AddStored("stored", 1, "abc");
+  image.AddEncoded("packed", 1, std::string(2000, 'p'), 2);
+  ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
+  ASSERT_TRUE(TestSupport::WriteWholeFile(folder.File("loose"), "abc"));
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  ASSERT_NE(fs, nullptr);
+  struct Reader {
+    const char* label;
+    FileSystem::IReadFile* file;
+    bool packaged;
+  } readers[] = {
+      {"UnPackagedFile", OpenLoose(fs, folder.File("loose")), false},
+      {"PackagedFile", fs->OpenFile("stored", 2, false, false), true},
+      {"MemoryFile", fs->OpenFile("packed", 2, false, false), true},
+      {"AsyncUnPackaged", OpenLoose(fs, folder.File("loose"), true), false},
+      {"AsyncPackaged", fs->OpenFile("packed", 2, false, true), true},
+  };
+  for (Reader& r : readers) {
+    ASSERT_NE(r.file, nullptr) << r.label;
+    WaitLoaded(r.file);
+    EXPECT_FALSE(r.file->IsLoading()) << r.label;
+    EXPECT_TRUE(r.file->IsLoaded()) << r.label;
+    EXPECT_FALSE(r.file->IsFailed()) << r.label;
+    EXPECT_EQ(r.file->GetLoadedSize(), r.file->GetSize()) << r.label;
+    EXPECT_FALSE(r.file->IsDownloading()) << r.label;
+    EXPECT_TRUE(r.file->IsDownloadSucceeded()) << r.label;
+    EXPECT_FALSE(r.file->IsDownloadFailed()) << r.label;
+    EXPECT_EQ(r.file->GetDownloadedSize(), 0) << r.label;
+    EXPECT_EQ(r.file->GetTotalSize(), 0) << r.label;
+    EXPECT_EQ(r.file->GetSpeed(), 0.0f) << r.label;
+    EXPECT_EQ(r.file->GetVersion(), 0u) << r.label;
+    EXPECT_EQ(r.file->IsPackaged(), r.packaged) << r.label;
+    r.file->Release();
+  }
+  fs->Release();
+}
+
 }  // namespace
