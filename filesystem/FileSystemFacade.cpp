@@ -1,6 +1,11 @@
 #include "FileSystemFacade.h"
 
+#include <cstdio>
 #include <new>
+
+#include "AsynchronismReadUnPackagedFile.h"
+#include "UnPackagedFile.h"
+#include "WriteFile.h"
 
 #include "ResourceName.h"
 
@@ -42,6 +47,7 @@ bool FileSystem::Init(const FileSystemParams* params) {
     return false;
   }
   log_.Log(kLogInfo, "Init Update success.");
+  if (!updateMode_) packages_.RestoreUnpackagedFiles();
   log_.Log(kLogInfo, "Init File System success.");
   return true;
 }
@@ -72,11 +78,91 @@ bool FileSystem::NormalizePath(char* name) {
   return true;
 }
 
-IReadFile* FileSystem::OpenFile(const char* name, int mode, bool download, bool async) {
+IReadFile* FileSystem::OpenLoose(const char* name, bool async) {
+  FILE* file = std::fopen(name, "rb");
+  if (file == nullptr) return nullptr;
+  IReadFile* result = nullptr;
+  if (async) result = new (std::nothrow) AsynchronismReadUnPackagedFile(file);
+  else result = new (std::nothrow) UnPackagedFile(file);
+  if (result == nullptr) std::fclose(file);
+  return result;
+}
+
+IReadFile* FileSystem::OpenPackaged(const ResourceKey& key, const char* name, bool async) {
+  return packages_.OpenPackagedFile(key, name, async);
+}
+
+IReadFile* FileSystem::OpenLocal(const char* name, int mode, bool async) {
+  ResourceKey key;
+  IReadFile* file = nullptr;
+  switch (mode) {
+    case kOpenPackagedThenLoose:
+      if (GetFileHash(name, &key.hash1, &key.hash2)) {
+        packages_.ResolveLink(&key);
+        file = OpenPackaged(key, name, async);
+      }
+      return file != nullptr ? file : OpenLoose(name, async);
+    case kOpenLooseThenPackaged:
+      file = OpenLoose(name, async);
+      if (file != nullptr || !GetFileHash(name, &key.hash1, &key.hash2)) return file;
+      packages_.ResolveLink(&key);
+      return OpenPackaged(key, name, async);
+    case kOpenPackagedOnly:
+      if (!GetFileHash(name, &key.hash1, &key.hash2)) return nullptr;
+      packages_.ResolveLink(&key);
+      return OpenPackaged(key, name, async);
+    default:
+      return OpenLoose(name, async);
+  }
+}
+
+IReadFile* FileSystem::OpenUpdating(const char* name, int mode, bool download, bool async) {
+  ResourceKey key;
+  if (!GetFileHash(name, &key.hash1, &key.hash2)) return nullptr;
+  ResourceKey target = key;
+  uint32_t listed = 0;
+  if (!updates_.FindLinkTarget(key, &target, &listed) &&
+      !updates_.GetListedVersion(key, &listed)) {
+    log_.Log(kLogError, "Get file version failed when open file \"%s\".", name);
+    return nullptr;
+  }
+  uint32_t indexed = 0;
+  if (packages_.FindEntry(target, &indexed) && indexed == listed) {
+    IReadFile* file = nullptr;
+    switch (mode) {
+      case kOpenPackagedThenLoose:
+        file = OpenPackaged(target, name, async);
+        return file != nullptr ? file : OpenLoose(name, async);
+      case kOpenLooseThenPackaged:
+        file = OpenLoose(name, async);
+        return file != nullptr ? file : OpenPackaged(target, name, async);
+      case kOpenPackagedOnly:
+        return OpenPackaged(target, name, async);
+      default:
+        return OpenLoose(name, async);
+    }
+  }
+  // Not here at the listed version: only a download can give it, and the file
+  // that receives a download comes from the update engine.
   return nullptr;
 }
 
-IWriteFile* FileSystem::OpenWriteFile(const char* path, bool append) { return nullptr; }
+IReadFile* FileSystem::OpenFile(const char* name, int mode, bool download, bool async) {
+  if (name == nullptr || mode < kOpenPackagedThenLoose || mode > kOpenLooseFileOnly)
+    return nullptr;
+  if (mode == kOpenLooseFileOnly) return OpenLoose(name, async);
+  if (!updateMode_) return OpenLocal(name, mode, async);
+  return OpenUpdating(name, mode, download, async);
+}
+
+IWriteFile* FileSystem::OpenWriteFile(const char* path, bool append) {
+  if (path == nullptr) return nullptr;
+  FILE* file = std::fopen(path, append ? "ab" : "wb");
+  if (file == nullptr) return nullptr;
+  IWriteFile* result = new (std::nothrow) WriteFile(file);
+  if (result == nullptr) std::fclose(file);
+  return result;
+}
 
 bool FileSystem::IsFileReady(const char* name) {
   if (name == nullptr) return false;

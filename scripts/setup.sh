@@ -8,7 +8,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 PACKAGES=(
   cmake ninja-build g++ dpkg-dev
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-tools
-  libz-mingw-w64-dev librapidxml-dev nasm googletest
+  libz-mingw-w64-dev librapidxml-dev nasm googletest liblzo2-dev
   wine wine64 xvfb xauth
   nginx 7zip libjpeg-turbo-progs imagemagick curl
 )
@@ -38,3 +38,5 @@ for triplet in i686-w64-mingw32 x86_64-w64-mingw32; do
   pids+=($!)
 done
 for pid in "${pids[@]}"; do wait "$pid"; done
+# The LZMA SDK's sources for the native build of the portable units.
+"$ROOT/scripts/native-deps.sh" >/dev/null

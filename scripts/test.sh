@@ -37,7 +37,9 @@ else
 fi
 
 echo "== build: portable units, native with sanitizers"
-cmake -S "$ROOT" -B "$ROOT/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+LZMA_SDK_DIR=$("$ROOT/scripts/native-deps.sh" | tail -n1)
+cmake -S "$ROOT" -B "$ROOT/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DVELMOR_LZMA_SDK_DIR="$LZMA_SDK_DIR" >/dev/null
 cmake --build "$ROOT/build/native" -j "$JOBS"
 
 echo "== test: native portable units"

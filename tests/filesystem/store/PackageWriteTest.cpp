@@ -1,0 +1,187 @@
+// Writing entries: new packages, appends, replaces, new index blocks, full
+// packages, and the one-new-package rule of AddFile.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "FileMappingBuffer.h"
+#include "PackageFile.h"
+#include "PackageImageWriter.h"
+#include "PackageManager.h"
+#include "StoreTestSupport.h"
+
+using FileSystem::HashResourceName;
+using FileSystem::IndexedEntry;
+using FileSystem::ResourceKey;
+using StoreTest::OpenStore;
+using StoreTest::ReadAll;
+using TestSupport::RecordingLog;
+using TestSupport::TempFolder;
+
+namespace {
+
+bool Add(FileSystem::FileSystem* fs, const char* name, uint32_t version, const std::string& data,
+         uint32_t capacity = 0) {
+  const uint32_t n = static_cast<uint32_t>(data.size());
+  return fs->Packages().AddFile(HashResourceName(name), version, 0, 0, 0, n, data.data(), n,
+                                capacity);
+}
+
+std::string Read(FileSystem::FileSystem* fs, const char* name) {
+  return ReadAll(fs->Packages().OpenPackagedFile(HashResourceName(name), name, false));
+}
+
+IndexedEntry Lookup(FileSystem::FileSystem* fs, const char* name) {
+  IndexedEntry found{};
+  EXPECT_TRUE(fs->Packages().LookupEntry(HashResourceName(name), &found));
+  return found;
+}
+
+TEST(PackageWrite, ANewPackageHasItsFullSizeAndStartsEmpty) {
+  TempFolder folder;
+  RecordingLog log;
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true, &log);
+  ASSERT_NE(fs, nullptr);
+  ASSERT_TRUE(Add(fs, "a.txt", 1, "alpha"));
+  const std::string path = fs->Packages().NumberedPath(1);
+  EXPECT_EQ(StoreTest::FileSizeOf(path), 10485760u);
+  EXPECT_TRUE(log.Contains("Open package file \"" + path + "\" success, write is enabled."));
+  EXPECT_TRUE(log.Contains("Package file \"" + path + "\" is dirty."));
+  EXPECT_EQ(Lookup(fs, "a.txt").entry.offset, 28024u);
+  EXPECT_EQ(Read(fs, "a.txt"), "alpha");
+  fs->Release();
+
+  fs = OpenStore(folder.Path(), false);
+  ASSERT_NE(fs, nullptr);
+  EXPECT_EQ(ReadAll(fs->OpenFile("a.txt", 2, false, false)), "alpha");
+  fs->Release();
+}
+
+TEST(PackageWrite, AnEqualOrLowerVersionWritesNothing) {
+  TempFolder folder;
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  ASSERT_TRUE(Add(fs, "a.txt", 2, "two"));
+  const uint32_t counter = Lookup(fs, "a.txt").package->Counter();
+  EXPECT_TRUE(Add(fs, "a.txt", 2, "other"));
+  EXPECT_TRUE(Add(fs, "a.txt", 1, "older"));
+  EXPECT_EQ(Lookup(fs, "a.txt").package->Counter(), counter);
+  EXPECT_EQ(Read(fs, "a.txt"), "two");
+  fs->Release();
+}
+
+TEST(PackageWrite, AReplacementThatFitsStaysInPlaceAndALargerOneMoves) {
+  TempFolder folder;
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  ASSERT_TRUE(Add(fs, "a.txt", 1, "0123456789", 16));
+  ASSERT_TRUE(Add(fs, "b.txt", 1, "b"));
+  const IndexedEntry first = Lookup(fs, "a.txt");
+  ASSERT_TRUE(Add(fs, "a.txt", 2, "fits"));
+  const IndexedEntry inPlace = Lookup(fs, "a.txt");
+  EXPECT_EQ(inPlace.entry.offset, first.entry.offset);
+  EXPECT_EQ(inPlace.entry.capacity, 16u);
+  EXPECT_EQ(inPlace.slotOffset, first.slotOffset);
+  EXPECT_EQ(inPlace.entry.flags, 0);
+  EXPECT_EQ(Read(fs, "a.txt"), "fits");
+  const uint32_t bEnd = Lookup(fs, "b.txt").entry.offset + 1;
+  ASSERT_TRUE(Add(fs, "a.txt", 3, std::string(40, 'x')));
+  const IndexedEntry moved = Lookup(fs, "a.txt");
+  EXPECT_EQ(moved.entry.offset, bEnd);
+  EXPECT_EQ(moved.slotOffset, first.slotOffset);
+  EXPECT_EQ(Read(fs, "a.txt"), std::string(40, 'x'));
+  EXPECT_EQ(Read(fs, "b.txt"), "b");
+  fs->Release();
+}
+
+TEST(PackageWrite, ANewIndexBlockIsPlacedBeforeTheEntryData) {
+  TempFolder folder;
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  for (int i = 0; i < 1000; ++i) {
+    const std::string name = "n" + std::to_string(i);
+    ASSERT_TRUE(Add(fs, name.c_str(), 1, "x")) << i;
+  }
+  const uint32_t usedEnd = 28024 + 1000;
+  ASSERT_TRUE(Add(fs, "overflow", 1, "over the block"));
+  const IndexedEntry entry = Lookup(fs, "overflow");
+  EXPECT_EQ(entry.slotOffset, usedEnd + 12);
+  EXPECT_EQ(entry.entry.offset, usedEnd + 28012);
+  fs->Release();
+  fs = OpenStore(folder.Path(), false);
+  ASSERT_NE(fs, nullptr);
+  EXPECT_EQ(ReadAll(fs->OpenFile("overflow", 2, false, false)), "over the block");
+  EXPECT_EQ(ReadAll(fs->OpenFile("n999", 2, false, false)), "x");
+  EXPECT_EQ(fs->Packages().ListEntries().size(), 1001u);
+  fs->Release();
+}
+
+TEST(PackageWrite, AFullPackageSendsTheEntryToOneNewPackage) {
+  TempFolder folder;
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  const uint32_t big = 10485760 - 28024 - 100;
+  ASSERT_TRUE(Add(fs, "big", 1, "b", big));
+  ASSERT_TRUE(Add(fs, "next", 1, std::string(200, 'n')));
+  EXPECT_EQ(Lookup(fs, "next").package->Path(), fs->Packages().NumberedPath(2));
+  EXPECT_EQ(fs->Packages().PackagePaths().size(), 2u);
+  fs->Release();
+}
+
+TEST(PackageWrite, AnEntryLargerThanAFreshPackageFailsAtOnce) {
+  TempFolder folder;
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  ASSERT_TRUE(Add(fs, "small", 1, "s"));
+  EXPECT_FALSE(Add(fs, "huge", 1, "h", 10485760 - 28024 + 1));
+  EXPECT_EQ(fs->Packages().PackagePaths().size(), 1u);
+  EXPECT_EQ(StoreTest::FileSizeOf(fs->Packages().NumberedPath(2)), 0u);
+  fs->Release();
+}
+
+TEST(PackageWrite, AFullLastBlockWithoutRoomForANewOneRefusesTheEntry) {
+  TempFolder folder;
+  TestFixtures::PackageImageWriter image(1);
+  image.AddStored("only", 1, "1");
+  image.PadTo(image.UsedEnd() + 28012 + 9);
+  ASSERT_TRUE(image.WriteTo(folder.File("extra.pak")));
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  FileSystem::PackageFile package(fs, &fs->Packages());
+  ASSERT_TRUE(package.Open(folder.File("extra.pak").c_str(), true, 0));
+  ASSERT_TRUE(package.LoadFileList());
+  EXPECT_FALSE(package.AppendEntry(7, 7, 1, 0, 0, 0, 10, "0123456789", 10, 10));
+  EXPECT_TRUE(package.AppendEntry(7, 7, 1, 0, 0, 0, 9, "012345678", 9, 9));
+  fs->Packages().ClearIndex();
+  fs->Release();
+}
+
+TEST(PackageWrite, AReadOnlyPackageRefusesWrites) {
+  TempFolder folder;
+  TestFixtures::PackageImageWriter image;
+  image.AddStored("only", 1, "1");
+  image.PadTo(100000);
+  ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  ASSERT_NE(fs, nullptr);
+  EXPECT_FALSE(Add(fs, "new", 1, "n"));
+  EXPECT_FALSE(Add(fs, "only", 2, "2"));
+  fs->Release();
+}
+
+TEST(PackageWrite, AStoredFileStaysReadableAfterTheFileSystemIsReleased) {
+  TempFolder folder;
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  ASSERT_TRUE(Add(fs, "a.txt", 1, "still here"));
+  FileSystem::IReadFile* file = fs->Packages().OpenPackagedFile(HashResourceName("a.txt"),
+                                                                "a.txt", false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_FALSE(file->IsBufferOwned());
+  fs->Release();
+  // The view belongs to the file object alone: it is neither freed twice nor
+  // unmapped under the reader.
+  EXPECT_EQ(ReadAll(file), "still here");
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+// Helpers of the package store tests: file systems over a temporary data
+// folder, whole-content reads and the child process.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "FileSystem.h"
+#include "FileSystemFacade.h"
+#include "TestSupport.h"
+
+namespace StoreTest {
+
+// A file system over folder in local (read-only) or update (writable) mode;
+// null when it cannot be created.
+FileSystem::FileSystem* OpenStore(const std::string& folder, bool updateMode,
+                                  FileSystem::ILogSystem* log = nullptr,
+                                  uint32_t maxPackageSize = 10485760,
+                                  PackagePathNode* extra = nullptr);
+
+// The whole content through Read, or "<null>" for a null file; releases it.
+std::string ReadAll(FileSystem::IReadFile* file);
+
+// Path of the child fixture next to this test binary.
+std::string ChildPath();
+// Starts the child with the arguments; null on failure.
+HANDLE StartChild(const std::string& arguments);
+// Runs the child to its end; its exit code, or -1.
+int RunChild(const std::string& arguments);
+
+uint64_t FileSizeOf(const std::string& path);
+
+}  // namespace StoreTest
