@@ -84,6 +84,8 @@ bool PackageFile::LoadFileList() {
 
 bool PackageFile::LoadLocked(uint64_t fileSize) {
   counter_ = 0;
+  // Offsets are 32-bit: bytes past 4 GiB can never be addressed by an entry.
+  if (fileSize > 0xFFFFFFFFu) fileSize = 0xFFFFFFFFu;
   if (fileSize <= kPackageHeaderSize) return false;
   PackageHeader header;
   if (!ReadHeader(&header)) return false;
@@ -124,8 +126,10 @@ bool PackageFile::WalkChain(uint64_t fileSize, uint32_t headerUsedEnd, bool inde
     const uint64_t blockEnd = BlockEnd(offset, block.capacity);
     if (blockEnd > info->usedEnd) info->usedEnd = blockEnd;
     if (block.count > 0) {
+      // The slots fit inside a file of at most 4 GiB, so their length does too.
+      const uint64_t slotBytes = static_cast<uint64_t>(block.count) * kIndexEntrySize;
       std::unique_ptr<FileMappingBuffer> slots(mapping_->MapView(
-          SlotOffset(offset, 0), block.count * kIndexEntrySize, true, false));
+          SlotOffset(offset, 0), static_cast<uint32_t>(slotBytes), true, false));
       if (!slots) return false;
       for (uint32_t i = 0; i < block.count; ++i) {
         const FileIndexEntry entry = ParseIndexEntry(slots->Data() + i * kIndexEntrySize);

@@ -523,7 +523,15 @@ bool PackageManager::AddDownloadPackage(const uint8_t* image, uint32_t length, u
           return AddUnpackagedEntry(image, entry, target);
         return AddPackagedEntry(image, entry, target);
       });
-  return result == WalkResult::kComplete;
+  if (result == WalkResult::kComplete) return true;
+  // A failed download hands out nothing, so no caller has to free content
+  // that came with a false result.
+  if (buffer != nullptr && size != nullptr) {
+    std::free(*buffer);
+    *buffer = nullptr;
+    *size = 0;
+  }
+  return false;
 }
 
 bool PackageManager::AddPackagedEntry(const uint8_t* image, const FileIndexEntry& entry,

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <lzo/lzo1x.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -162,6 +164,29 @@ TEST(EntryCodec, EncodeRefusesNullOutputOrNullContent) {
   EXPECT_TRUE(out.empty());
   EXPECT_EQ(kMethodStored, EncodeEntry(kMethodLzma, nullptr, 0, &out));
   EXPECT_TRUE(out.empty());
+}
+
+// The stored bytes are exactly the libraries' output at the chosen settings,
+// so entries written here match those the publisher writes.
+TEST(EntryCodec, LzoEntriesAreLzo1x999AtLevel8) {
+  const Bytes content = Words(20000);
+  ASSERT_EQ(LZO_E_OK, lzo_init());
+  Bytes expected(content.size() + content.size() / 16 + 67);
+  Bytes work(LZO1X_999_MEM_COMPRESS);
+  lzo_uint len = expected.size();
+  ASSERT_EQ(LZO_E_OK, lzo1x_999_compress_level(content.data(), content.size(), expected.data(),
+                                                &len, work.data(), nullptr, 0, nullptr, 8));
+  expected.resize(len);
+  Bytes stored;
+  ASSERT_EQ(kMethodLzo, EncodeEntry(kMethodLzo, content.data(), 20000, &stored));
+  EXPECT_EQ(expected, stored);
+}
+
+TEST(EntryCodec, LzmaEntriesAreLzmaBlocks) {
+  const Bytes content = Words(20000);
+  Bytes stored;
+  ASSERT_EQ(kMethodLzma, EncodeEntry(kMethodLzma, content.data(), 20000, &stored));
+  EXPECT_EQ(LzmaBlock(content), stored);
 }
 
 // Direct block round trips, including sizes the entry encoder would store
@@ -430,5 +455,60 @@ TEST(EntryDecode, LzmaBlockWithInvalidPropertiesFails) {
                            out.data(), 1000));
   EXPECT_TRUE(out.GuardIntact());
 }
+
+TEST(LzmaBlock, EmptyContentMakesABlockThatDoesNotDecode) {
+  Bytes block(64);
+  uint32_t room = 64;
+  const uint8_t none = 0;
+  ASSERT_EQ(0, LzmaBlockCompress(block.data(), &room, &none, 0));
+  EXPECT_EQ(0u, LzmaBlockUncompressedSize(block.data(), room));
+  Bytes out(16);
+  uint32_t outLen = 16;
+  uint32_t inLen = room;
+  EXPECT_EQ(11, LzmaBlockDecompress(out.data(), &outLen, block.data(), &inLen));
+  EXPECT_EQ(0u, outLen);
+}
+
+#ifndef _WIN32
+// Debian's 7zip reads .lzma files, whose header is the block's: a block of
+// ours must come out of it unchanged.
+class SevenZipPeer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::system("command -v 7zz >/dev/null 2>&1") != 0) GTEST_SKIP() << "7zz not installed";
+    char pattern[] = "/tmp/entrycodec.XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(pattern));
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
+  }
+  static void Write(const std::string& path, const Bytes& b) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    ASSERT_EQ(b.size(), std::fwrite(b.data(), 1, b.size(), f));
+    std::fclose(f);
+  }
+  static Bytes Read(const std::string& path) {
+    Bytes b;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return b;
+    uint8_t chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) b.insert(b.end(), chunk, chunk + n);
+    std::fclose(f);
+    return b;
+  }
+  std::string dir_;
+};
+
+TEST_F(SevenZipPeer, ExtractsOurBlocks) {
+  const Bytes content = Words(200000);
+  Write(dir_ + "/entry.lzma", LzmaBlock(content));
+  const std::string cmd = "cd '" + dir_ + "' && 7zz e -so entry.lzma > entry.out 2>/dev/null";
+  ASSERT_EQ(0, std::system(cmd.c_str()));
+  EXPECT_EQ(content, Read(dir_ + "/entry.out"));
+}
+#endif
 
 }  // namespace

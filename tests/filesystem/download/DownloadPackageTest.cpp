@@ -285,6 +285,17 @@ TEST_F(PackagedEntries, FirstFailingEntryEndsTheWalkAndEarlierEntriesStay) {
   EXPECT_TRUE(log.Contains(line));
 }
 
+TEST_F(PackagedEntries, FailureAfterTheRequestedEntryHandsOutNothing) {
+  PackageImageWriter image(4);
+  image.AddStored("wanted.txt", 1, "wanted");
+  const uint32_t bad = image.AddEntry("bad.bin", 1, "no lzma block", 100, 2);
+  image.SetMethod(bad, 2, 0);
+  EXPECT_FALSE(Add(image, "wanted.txt", 1));
+  EXPECT_EQ(buffer, nullptr);
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(Open("wanted.txt"), "wanted");
+}
+
 TEST_F(PackagedEntries, UnknownWantedMethodFailsWithTheAddMessage) {
   PackageImageWriter image(2);
   const uint32_t slot = image.AddStored("odd.txt", 1, "odd");
@@ -507,6 +518,40 @@ TEST_F(UnpackagedFiles, WrongDecodedLengthFails) {
   EXPECT_EQ(GetFileAttributesA((root + "len.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(UnpackagedFiles, UndecodableContentFailsWithTheDecompressMessage) {
+  PackageImageWriter image(1);
+  const std::string record =
+      TestFixtures::UnpackagedRecord("garbled.txt", 0x20, kTime, 0, "not an lzo stream at all");
+  image.AddEntry("garbled.txt", 1, record, 300, 1, FileSystem::kFlagUnpackaged);
+  EXPECT_FALSE(Add(image, "garbled.txt", 1));
+  const ResourceKey key = Key("garbled.txt");
+  char line[160];
+  snprintf(line, sizeof line,
+           "Decompress failed when process downloaded unpackaged file \"%u, %u\".", key.hash1,
+           key.hash2);
+  EXPECT_TRUE(log.Contains(line));
+  EXPECT_EQ(GetFileAttributesA((root + "garbled.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(UnpackagedFiles, FileThatCannotBeOpenedFailsWithBothMessages) {
+  // A file where a folder of the name is needed.
+  ASSERT_TRUE(WriteWholeFile(root + "blocker", "in the way"));
+  PackageImageWriter image(1);
+  AddLoose(image, "blocker/inner.txt", 1, "inner");
+  EXPECT_FALSE(Add(image, "blocker/inner.txt", 1));
+  const ResourceKey key = Key("blocker/inner.txt");
+  const std::string path = folder.Path() + "/blocker/inner.txt";
+  EXPECT_TRUE(log.Contains("Open write file failed when process downloaded unpackaged file " +
+                           path + "."));
+  char line[160];
+  snprintf(line, sizeof line,
+           "Write unpackaged file failed when process downloaded unpackaged file \"%u, %u\".",
+           key.hash1, key.hash2);
+  EXPECT_TRUE(log.Contains(line));
+  uint32_t version = 0;
+  EXPECT_FALSE(store->Packages().FindEntry(key, &version));
+}
+
 TEST_F(UnpackagedFiles, RecordShorterThanItsHeadFails) {
   PackageImageWriter image(1);
   std::string record = TestFixtures::UnpackagedRecord("cut.txt", 0x20, kTime, 0, "");
@@ -520,6 +565,9 @@ class HostileNames : public UnpackagedFiles, public testing::WithParamInterface<
 
 TEST_P(HostileNames, AreRefusedAndNothingIsWritten) {
   const std::string name = GetParam();
+  // Left over from an earlier run that had this fault, perhaps.
+  DeleteFileA("C:\\x");
+  DeleteFileA((folder.Path() + "\\..\\x").c_str());
   PackageImageWriter image(2);
   AddLoose(image, name, 1, "payload");
   EXPECT_FALSE(Add(image, name, 1)) << name;
@@ -679,6 +727,23 @@ TEST_F(UnpackagedFiles, LocalModeStartRestoresADeletedFile) {
   EXPECT_EQ(got, "start content");
 }
 
+TEST_F(UnpackagedFiles, LoadingAPackageRestoresItsLooseFilesAtOnce) {
+  PackageImageWriter image(1);
+  AddLoose(image, "extra.txt", 1, "extra content");
+  ASSERT_TRUE(Add(image, "extra.txt", 1));
+  store->Release();
+  store = nullptr;
+  ASSERT_TRUE(MoveFileA((root + "data_1.pak").c_str(), (root + "extra.pak").c_str()));
+  store = OpenStore(folder.Path(), false, &log);
+  ASSERT_NE(store, nullptr);
+  ASSERT_TRUE(DeleteFileA((root + "extra.txt").c_str()));
+  // No pass over all files runs after this load: the index hook restores.
+  ASSERT_TRUE(store->Packages().AddPackage((root + "extra.pak").c_str()));
+  std::string got;
+  ASSERT_TRUE(ReadWholeFile(root + "extra.txt", &got));
+  EXPECT_EQ(got, "extra content");
+}
+
 TEST_F(UnpackagedFiles, LocalModeRestorePassRunsBetweenTheLastTwoInitMessages) {
   PackageImageWriter image(1);
   AddLoose(image, "late.txt", 1, "late content");
@@ -714,17 +779,56 @@ TEST_F(UnpackagedFiles, RestoreOfKeysThatAreNotLooseFilesSucceedsWithoutWriting)
   EXPECT_EQ(GetFileAttributesA((root + "packaged.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// A local package laid out by the writer: data_1.pak in the root.
+void WritePackage(const std::string& root, PackageImageWriter& package) {
+  package.PadTo(10485760);
+  ASSERT_TRUE(package.WriteTo(root + "data_1.pak"));
+}
+
+TEST_F(UnpackagedFiles, RestoreOfUndecodableContentFailsWithTheRestoreMessage) {
+  store->Release();
+  store = nullptr;
+  PackageImageWriter package(2);
+  const std::string record =
+      TestFixtures::UnpackagedRecord("broken.txt", 0x20, kTime, 1, "no lzo stream here");
+  package.AddEntry("broken.txt", 1, record, 50, 1, FileSystem::kFlagUnpackaged);
+  WritePackage(root, package);
+  store = OpenStore(folder.Path(), false, &log);
+  ASSERT_NE(store, nullptr);
+  EXPECT_FALSE(store->Packages().RestoreUnpackagedFile(Key("broken.txt")));
+  EXPECT_TRUE(log.Contains("Decompress failed when restore unpackaged file \"" + folder.Path() +
+                           "/broken.txt\"."));
+  EXPECT_EQ(GetFileAttributesA((root + "broken.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(UnpackagedFiles, EmptyFileWithCrcZeroIsIntactAndNotRewritten) {
+  PackageImageWriter image(1);
+  AddLoose(image, "zero.txt", 1, "");
+  ASSERT_TRUE(Add(image, "zero.txt", 1));
+  Reopen(false);
+  HANDLE file = CreateFileA((root + "zero.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  FILETIME marker{0x12345678, 0x01D00000};
+  SetFileTime(file, nullptr, nullptr, &marker);
+  CloseHandle(file);
+  EXPECT_TRUE(store->Packages().RestoreUnpackagedFile(Key("zero.txt")));
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExA((root + "zero.txt").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(ToU64(data.ftLastWriteTime), ToU64(marker));
+}
+
 // A package written by someone else may carry a hostile record name; the
 // restore pass refuses it as the download does.
 TEST_F(UnpackagedFiles, RestoreRefusesAHostileNameFromAPackage) {
   store->Release();
   store = nullptr;
+  DeleteFileA((folder.Path() + "\\..\\escaped.txt").c_str());
   PackageImageWriter package(2);
   const std::string record = TestFixtures::UnpackagedRecord("../escaped.txt", 0x20, kTime,
                                                             Crc("evil"), "evil");
   package.AddEntry("innocent.txt", 1, record, 4, 0, FileSystem::kFlagUnpackaged);
-  package.PadTo(10485760);
-  ASSERT_TRUE(package.WriteTo(root + "data_1.pak"));
+  WritePackage(root, package);
   store = OpenStore(folder.Path(), false, &log);
   ASSERT_NE(store, nullptr);
   EXPECT_FALSE(store->Packages().RestoreUnpackagedFile(Key("innocent.txt")));

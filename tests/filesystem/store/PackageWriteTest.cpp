@@ -1,6 +1,7 @@
 // Writing entries: new packages, appends, replaces, new index blocks, full
 // packages, and the one-new-package rule of AddFile.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 
@@ -182,6 +183,100 @@ TEST(PackageWrite, AStoredFileStaysReadableAfterTheFileSystemIsReleased) {
   // The view belongs to the file object alone: it is neither freed twice nor
   // unmapped under the reader.
   EXPECT_EQ(ReadAll(file), "still here");
+}
+
+struct StaleUsedEnd {
+  const char* label;
+  bool lowerToBlock;  // else to the last entry's offset
+};
+
+class StaleHeader : public testing::TestWithParam<StaleUsedEnd> {};
+
+// What a writer stopped between announcing an entry (or linking a block) and
+// raising the header's used end leaves behind: the next append must still go
+// after everything the index reaches.
+TEST_P(StaleHeader, AppendsGoAfterEverythingTheIndexReaches) {
+  TempFolder folder;
+  TestFixtures::PackageImageWriter image(1);
+  image.AddStored("first", 1, "first content");
+  image.AddStored("second", 1, "second content");  // in a second block
+  const uint32_t lowered =
+      GetParam().lowerToBlock ? image.BlockOffset(1) : image.UsedEnd() - 14;
+  image.PutU32(8, lowered);
+  image.PadTo(200000);
+  ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  ASSERT_TRUE(Add(fs, "third", 1, "third content"));
+  EXPECT_GE(Lookup(fs, "third").entry.offset, image.UsedEnd());
+  EXPECT_EQ(Read(fs, "first"), "first content");
+  EXPECT_EQ(Read(fs, "second"), "second content");
+  EXPECT_EQ(Read(fs, "third"), "third content");
+  fs->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, StaleHeader,
+                         testing::Values(StaleUsedEnd{"entry", false}, StaleUsedEnd{"block", true}),
+                         [](const testing::TestParamInfo<StaleUsedEnd>& i) {
+                           return std::string(i.param.label);
+                         });
+
+TEST(PackageWrite, APackageUsedToItsEndTakesOnlyEntriesWithoutCapacity) {
+  TempFolder folder;
+  TestFixtures::PackageImageWriter image;
+  image.AddStored("only", 1, "1");
+  ASSERT_TRUE(image.WriteTo(folder.File("tight.pak")));
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  FileSystem::PackageFile package(fs, &fs->Packages());
+  ASSERT_TRUE(package.Open(folder.File("tight.pak").c_str(), true, 0));
+  ASSERT_TRUE(package.LoadFileList());
+  EXPECT_FALSE(package.AppendEntry(5, 5, 1, 0, 0, 0, 1, "x", 1, 1));
+  EXPECT_TRUE(package.AppendEntry(5, 5, 1, 0, 0, 0, 0, nullptr, 0, 0));
+  fs->Packages().ClearIndex();
+  fs->Release();
+}
+
+TEST(PackageWrite, ReplacingASlotThatIsNotInTheChainOrHoldsAnotherKeyFails) {
+  TempFolder folder;
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  ASSERT_TRUE(Add(fs, "a", 1, "aaa"));
+  ASSERT_TRUE(Add(fs, "b", 1, "bbb"));
+  const IndexedEntry a = Lookup(fs, "a");
+  const ResourceKey b = HashResourceName("b");
+  EXPECT_FALSE(a.package->ReplaceEntry(a.slotOffset, b.hash1, b.hash2, 2, 0, 0, 0, 1, "B", 1, 1));
+  EXPECT_FALSE(a.package->ReplaceEntry(a.slotOffset + 2 * 28, b.hash1, b.hash2, 2, 0, 0, 0, 1,
+                                       "B", 1, 1));
+  EXPECT_FALSE(a.package->ReplaceEntry(a.entry.offset, b.hash1, b.hash2, 2, 0, 0, 0, 1, "B", 1, 1));
+  EXPECT_EQ(Read(fs, "a"), "aaa");
+  EXPECT_EQ(Read(fs, "b"), "bbb");
+  fs->Release();
+}
+
+TEST(PackageWrite, RemovedEntriesDoNotOpenAndUnpackagedOnesOpenTheLooseFile) {
+  TempFolder folder;
+  TestFixtures::PackageImageWriter image;
+  image.AddEntry("gone.txt", 2, "old", 3, 0, FileSystem::kFlagRemoved);
+  const std::string loose = folder.File("loose.txt");
+  // The record matches the file on disk, so the start-up restore leaves it.
+  const uint32_t crc =
+      static_cast<uint32_t>(crc32(0L, reinterpret_cast<const Bytef*>("on disk"), 7));
+  const std::string record =
+      TestFixtures::UnpackagedRecord("loose.txt", 0x20, 0, crc, "on disk");
+  image.AddEntry(loose, 1, record, 7, 0, FileSystem::kFlagUnpackaged);
+  ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
+  ASSERT_TRUE(TestSupport::WriteWholeFile(loose, "on disk"));
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  ASSERT_NE(fs, nullptr);
+  EXPECT_EQ(ReadAll(fs->OpenFile("gone.txt", 2, false, false)), "<null>");
+  EXPECT_TRUE(fs->Packages().IsUnpackaged(HashResourceName(loose.c_str())));
+  EXPECT_FALSE(fs->Packages().IsUnpackaged(HashResourceName("gone.txt")));
+  FileSystem::IReadFile* file = fs->OpenFile(loose.c_str(), 2, false, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_FALSE(file->IsPackaged());
+  EXPECT_EQ(ReadAll(file), "on disk");
+  fs->Release();
 }
 
 }  // namespace
