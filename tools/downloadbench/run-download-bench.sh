@@ -2,11 +2,11 @@
 # Downloads one 256 MiB download package from loopback nginx with
 # HttpDownloader (under Wine) and with Debian's curl, alternating, three
 # times each, and prints the ratios of wall and CPU times (ours / curl).
-#   tools/download_bench/run-download-bench.sh <Windows build dir>
+#   tools/downloadbench/run-download-bench.sh <Windows build dir>
 # Run it inside scripts/wine-session.sh so that Wine starts warm.
 set -euo pipefail
 BUILD=$(cd "$1" && pwd)
-BENCH="$BUILD/tools/download_bench/download_bench.exe"
+BENCH="$BUILD/tools/downloadbench/download_bench.exe"
 [ -x "$BENCH" ] || { echo "build download_bench first" >&2; exit 1; }
 NGINX=$(command -v nginx || echo /usr/sbin/nginx)
 SIZE=$((256 * 1024 * 1024))
