@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "ConnectPoll.h"
 #include "FileSystem.h"
 #include "LogManager.h"
 
@@ -104,24 +105,8 @@ bool HttpConnection::WaitUntilWritable() {
   for (;;) {
     if (stop_.IsStopRequested()) return false;
     if (ElapsedMs(start) >= static_cast<DWORD>(timing_.connectTimeoutMs)) return false;
-    fd_set writable;
-    FD_ZERO(&writable);
-    FD_SET(socket_, &writable);
-    fd_set failed;
-    FD_ZERO(&failed);
-    FD_SET(socket_, &failed);
-    timeval zero = {0, 0};
-    const int ready = select(0, nullptr, &writable, &failed, &zero);
-    if (ready < 0) return false;
-    if (ready > 0) {
-      // Winsock reports a refused connection in the exception set.
-      if (FD_ISSET(socket_, &failed)) return false;
-      int error = 0;
-      int size = sizeof error;
-      if (getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
-        return false;
-      return error == 0;
-    }
+    const ConnectPoll poll = PollConnect(socket_);
+    if (poll != ConnectPoll::kPending) return poll == ConnectPoll::kConnected;
     Sleep(1);
   }
 }

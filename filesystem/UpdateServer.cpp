@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "ConnectPoll.h"
 #include "FileSystemFacade.h"
 #include "HostAddress.h"
 #include "ProductQuery.h"
@@ -245,26 +246,8 @@ bool UpdateServer::WaitForConnect() {
   }
   const uint64_t start = MicrosecondsNow();
   while (MillisecondsSince(start) < timeoutMs && !Stopping()) {
-    fd_set writable;
-    fd_set failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(socket_, &writable);
-    FD_SET(socket_, &failed);
-    timeval zero = {0, 0};
-    // Windows reports a refused connect in the exception set, never as
-    // writable; watching both ends a refused connect at once instead of
-    // after the whole time-out.
-    const int ready = select(0, nullptr, &writable, &failed, &zero);
-    if (ready == SOCKET_ERROR) return false;
-    if (ready > 0) {
-      if (FD_ISSET(socket_, &failed)) return false;
-      int error = 0;
-      int size = sizeof error;
-      if (getsockopt(socket_, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
-        return false;
-      return error == 0;
-    }
+    const ConnectPoll poll = PollConnect(socket_);
+    if (poll != ConnectPoll::kPending) return poll == ConnectPoll::kConnected;
     Sleep(1);
   }
   return false;
