@@ -11,6 +11,8 @@
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
 #include "HttpDownloader.h"
+#include "ResourceGroup.h"
+#include "ResourceGroupConfig.h"
 #include "UpdateServerList.h"
 #include "UpdatingFile.h"
 #include "VersionConfig.h"
@@ -135,7 +137,9 @@ void UpdateManager::Exit() {
   // Worker destructors stop and join their threads: no lock held.
   workers_.clear();
   servers_.reset();
+  DeleteResourceGroups();
   ScopedLock guard(lock_);
+  deltaSettings_ = DeltaSettings();
   for (DownloadedPackage& package : downloaded_) delete[] package.image;
   downloaded_.clear();
   baseUrls_.clear();
@@ -322,18 +326,122 @@ void UpdateManager::RunInitialisation() {
   SetState(kStateUpdatingVersionFile);
   LogManager& log = fileSystem_->Logger();
   if (!LoadVersionMap()) {
+    // Logged before the state changes, so that whoever sees the error state
+    // finds its reason in the log.
     bool failed = false;
     {
       ScopedLock guard(lock_);
       failed = versionMapFailed_;
-      if (failed) state_ = kStateError;
     }
-    if (failed) log.Log(kLogError, "Download file version map failed.");
+    if (failed) {
+      log.Log(kLogError, "Download file version map failed.");
+      SetState(kStateError);
+    }
     return;
   }
   log.Log(kLogInfo, "Download file version map success.");
   fileSystem_->Packages().RestoreUnpackagedFiles();
   SetState(kStateUpdatingResourceGroupConfig);
+  if (!LoadResourceGroupMap()) {
+    bool failed = false;
+    {
+      ScopedLock guard(lock_);
+      failed = groupMapFailed_;
+    }
+    if (failed) {
+      log.Log(kLogError, "Load resource group map failed.");
+      SetState(kStateError);
+    }
+    return;
+  }
+  log.Log(kLogInfo, "Load resource group map success.");
+  log.Log(kLogInfo, "Init Update Manager finished, now can open online files.");
+  SetState(kStateReadyForUpdate);
+}
+
+bool UpdateManager::LoadResourceGroupMap() {
+  {
+    ScopedLock guard(lock_);
+    if (stopAll_ || stopInitialisation_) return false;
+    groupMapLoading_ = true;
+    groupMapLoaded_ = false;
+    groupMapFailed_ = false;
+  }
+  DeleteResourceGroups();
+  IReadFile* file = fileSystem_->OpenFile(ResourceGroupConfig::kFileName, 0, true, false);
+  if (file == nullptr) {
+    EndGroupMapLoad(false, true);
+    return false;
+  }
+  if (!WaitWhileLoading(file)) {
+    file->Release();
+    EndGroupMapLoad(false, false);
+    return false;
+  }
+  std::vector<char> text;
+  const bool read = file->IsLoaded() && ReadWholeFile(file, &text);
+  file->Release();
+  if (!read || !BuildResourceGroups(text)) {
+    if (InitialisationStopping()) {
+      EndGroupMapLoad(false, false);
+      return false;
+    }
+    DeleteResourceGroups();
+    EndGroupMapLoad(false, true);
+    return false;
+  }
+  EndGroupMapLoad(true, false);
+  return true;
+}
+
+// The whole file and a NUL after it; an empty file is refused.
+bool UpdateManager::ReadWholeFile(IReadFile* file, std::vector<char>* text) {
+  const int32_t size = file->GetSize();
+  if (size <= 0) return false;
+  text->assign(static_cast<size_t>(size) + 1, '\0');
+  return file->Seek(0, 0) && file->Read(text->data(), static_cast<uint32_t>(size));
+}
+
+bool UpdateManager::BuildResourceGroups(const std::vector<char>& text) {
+  ResourceGroupConfig config;
+  {
+    ScopedLock guard(lock_);
+    config.settings = deltaSettings_;
+  }
+  // A name met twice is a failure, as is any parse error.
+  if (config.Parse(text.data(), text.size() - 1) != ResourceGroupConfigResult::kOk) return false;
+  {
+    ScopedLock guard(lock_);
+    deltaSettings_ = config.settings;
+  }
+  for (const ResourceGroupInfo& info : config.groups) {
+    if (InitialisationStopping()) return false;
+    std::unique_ptr<ResourceGroup> group(
+        new (std::nothrow) ResourceGroup(info.name, info.updateFileCount, info.wholeUpdate));
+    if (group == nullptr) return false;
+    const ResourceKey key = HashResourceName(info.name.c_str());
+    ScopedLock guard(lock_);
+    if (resourceGroupIndex_.count(key) != 0) return false;
+    resourceGroupIndex_[key] = group.get();
+    resourceGroups_.push_back(std::move(group));
+  }
+  return true;
+}
+
+void UpdateManager::EndGroupMapLoad(bool loaded, bool failed) {
+  ScopedLock guard(lock_);
+  groupMapLoading_ = false;
+  groupMapLoaded_ = loaded;
+  groupMapFailed_ = failed;
+}
+
+void UpdateManager::DeleteResourceGroups() {
+  std::vector<std::unique_ptr<ResourceGroup>> groups;
+  {
+    ScopedLock guard(lock_);
+    groups.swap(resourceGroups_);
+    resourceGroupIndex_.clear();
+  }
 }
 
 bool UpdateManager::LoadVersionMap() {
@@ -747,7 +855,11 @@ void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
 // nothing yet.
 
 bool UpdateManager::RequestFile(const char* name, const char* updateGroup) { return false; }
-bool UpdateManager::HasResourceGroup(const ResourceKey& key) { return false; }
+bool UpdateManager::HasResourceGroup(const ResourceKey& key) {
+  ScopedLock guard(lock_);
+  return resourceGroupIndex_.count(key) != 0;
+}
+
 bool UpdateManager::IsResourceGroupReady(const ResourceKey& key) { return false; }
 bool UpdateManager::RequestResourceGroup(const char* group, const char* updateGroup) {
   return false;

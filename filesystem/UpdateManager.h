@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BaseUrl.h"
+#include "DeltaSettings.h"
 #include "CriticalSection.h"
 #include "ResourceName.h"
 #include "Thread.h"
@@ -22,6 +23,7 @@ namespace FileSystem {
 class FileSystem;
 class HttpDownloader;
 class IReadFile;
+class ResourceGroup;
 class UpdateServerList;
 class UpdatingFile;
 
@@ -135,6 +137,11 @@ class UpdateManager {
   bool WaitWhileLoading(IReadFile* file);
   bool ReadVersionMap(IReadFile* file);
   void EndVersionMapLoad(bool loaded, bool failed);
+  bool LoadResourceGroupMap();
+  bool ReadWholeFile(IReadFile* file, std::vector<char>* text);
+  bool BuildResourceGroups(const std::vector<char>& text);
+  void EndGroupMapLoad(bool loaded, bool failed);
+  void DeleteResourceGroups();
 
   static void AdderMain(void* self);
   void RunAdder();
@@ -163,6 +170,9 @@ class UpdateManager {
   std::vector<BaseUrl> baseUrls_;
   std::vector<const char*> urlOrder_;
   std::vector<std::string> updateGroupNames_;
+  std::vector<std::unique_ptr<ResourceGroup>> resourceGroups_;
+  std::map<ResourceKey, ResourceGroup*> resourceGroupIndex_;
+  DeltaSettings deltaSettings_;
   std::map<ResourceKey, LinkTarget> linkMap_;
   std::deque<DownloadedPackage> downloaded_;
   ResourceKey singleFilesKey_{0, 0};

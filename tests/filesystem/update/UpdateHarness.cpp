@@ -12,12 +12,16 @@ namespace UpdateTests {
 
 namespace {
 
-const char* const kManifest =
+const std::string kManifest =
     "product velmorupdate\n"
     "serverversion 3\n"
     "file a.txt 2 0\n"
     "file b.txt 1 1\n"
-    "file c.txt 4 2\n";
+    "file c.txt 4 2\n"
+    "link a.txt alias.txt\n"
+
+    "group maps 2\n"
+    "first a.txt b.txt\n";
 
 }  // namespace
 
@@ -35,7 +39,6 @@ void UpdateTest::SetUp() {
   ASSERT_TRUE(http_.Ok());
   ASSERT_TRUE(updateServer_.Ok());
   ASSERT_TRUE(Publish());
-  http_.SetFiles(tree_);
 }
 
 void UpdateTest::TearDown() {
@@ -43,11 +46,13 @@ void UpdateTest::TearDown() {
   FileSystem::UpdateManager::SetQueryTiming(savedQueryTiming_);
 }
 
-bool UpdateTest::Publish() {
-  const std::map<std::string, std::string> sources = {
+bool UpdateTest::Publish(const std::string& extraManifest,
+                         const std::map<std::string, std::string>& extraSources) {
+  std::map<std::string, std::string> sources = {
       {"a.txt", "alpha content, stored"},
       {"b.txt", std::string(3000, 'b') + "end of b"},
       {"c.txt", "charlie charlie charlie charlie charlie charlie"}};
+  for (const auto& source : extraSources) sources[source.first] = source.second;
   for (const auto& source : sources) {
     if (!TestSupport::WriteWholeFile(resources_.File(source.first), source.second)) {
       ADD_FAILURE() << "cannot write " << source.first;
@@ -56,7 +61,7 @@ bool UpdateTest::Publish() {
   }
   Publisher::Manifest manifest;
   std::string error;
-  if (!Publisher::ParseManifest(kManifest, &manifest, &error)) {
+  if (!Publisher::ParseManifest(kManifest + extraManifest, &manifest, &error)) {
     ADD_FAILURE() << error;
     return false;
   }
@@ -66,8 +71,10 @@ bool UpdateTest::Publish() {
     ADD_FAILURE() << error;
     return false;
   }
+  tree_.clear();
   for (const auto& package : tree)
     tree_[package.first] = std::string(package.second.begin(), package.second.end());
+  http_.SetFiles(tree_);
   return true;
 }
 

@@ -39,8 +39,10 @@ class UpdateTest : public testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Publishes the test product; false with a test failure on error.
-  bool Publish();
+  // Publishes the test product, with more manifest lines and resource files
+  // when given, and serves it; false with a test failure on error.
+  bool Publish(const std::string& extraManifest = std::string(),
+               const std::map<std::string, std::string>& extraSources = {});
   // The package name of a resource at a version.
   static std::string PackageOf(const char* name, uint32_t version);
   // Answers every product query with the server version and the HTTP

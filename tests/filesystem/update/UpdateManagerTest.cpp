@@ -18,33 +18,105 @@ class UpdateManagerTest : public UpdateTests::UpdateTest {};
 
 const char* const kVersionFile = "version.pcfg";
 
-TEST_F(UpdateManagerTest, WalksFromQueryToVersionMapAndDownloadsVersionFile) {
+TEST_F(UpdateManagerTest, WalksFromQueryToReadyAndDownloadsBothConfigurationFiles) {
   AnswerQueries();
   IFileSystem* fileSystem = Start();
   ASSERT_NE(fileSystem, nullptr);
-  EXPECT_TRUE(WaitForState(fileSystem, kStateUpdatingResourceGroupConfig));
+  EXPECT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   EXPECT_EQ(RequestsFor(PackageOf(kVersionFile, UpdateTests::kServerVersion)), 1u);
   EXPECT_TRUE(log_.Contains("Begin Query product information."));
   EXPECT_TRUE(log_.Contains("Query product information success."));
   EXPECT_TRUE(log_.Contains("Base url \"" + http_.Origin() + "/, prep\"."));
   EXPECT_TRUE(log_.Contains("Download file version map success."));
+  EXPECT_TRUE(log_.Contains("Load resource group map success."));
+  EXPECT_TRUE(log_.Contains("Init Update Manager finished, now can open online files."));
+  EXPECT_EQ(RequestsFor(PackageOf("resourcegroup.pcfg", 1)), 1u);
   EXPECT_TRUE(fileSystem->IsFileReady(kVersionFile));
+  EXPECT_TRUE(fileSystem->IsFileReady("resourcegroup.pcfg"));
   EXPECT_FALSE(fileSystem->IsFileReady("a.txt"));
-  EXPECT_FALSE(fileSystem->IsReadyForUpdate());
+  EXPECT_TRUE(fileSystem->IsReadyForUpdate());
+  EXPECT_TRUE(fileSystem->HasResourceGroup("maps"));
+  EXPECT_FALSE(fileSystem->HasResourceGroup("nomaps"));
   fileSystem->Release();
 }
+
+TEST_F(UpdateManagerTest, LinkMemberDownloadsItsTargetAndAnUnlistedNameWaitsAtVersionZero) {
+  AnswerQueries();
+  IFileSystem* fileSystem = Start();
+  ASSERT_NE(fileSystem, nullptr);
+  ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
+  IReadFile* member = fileSystem->OpenFile("alias.txt", 0, true, false);
+  ASSERT_NE(member, nullptr);
+  EXPECT_EQ(member->GetVersion(), 2u);
+  EXPECT_EQ(ContentOf(member), "alpha content, stored");
+  member->Release();
+  EXPECT_TRUE(fileSystem->IsFileReady("a.txt"));
+  EXPECT_EQ(RequestsFor(PackageOf("alias.txt", 2)), 0u);
+  IReadFile* ghost = fileSystem->OpenFile("unlisted.txt", 0, true, false);
+  ASSERT_NE(ghost, nullptr);
+  EXPECT_EQ(ghost->GetVersion(), 0u);
+  ghost->Release();
+  fileSystem->Release();
+}
+
+struct BrokenConfig {
+  const char* label;
+  const char* manifestLine;
+  const char* source;
+  const char* content;
+  const char* failureLine;
+  int requestsOfGroupConfig;
+};
+
+void PrintTo(const BrokenConfig& config, std::ostream* out) { *out << config.label; }
+
+class BrokenConfiguration : public UpdateManagerTest,
+                            public testing::WithParamInterface<BrokenConfig> {};
+
+TEST_P(BrokenConfiguration, EndsInTheErrorState) {
+  const BrokenConfig& broken = GetParam();
+  ASSERT_TRUE(Publish(broken.manifestLine, {{broken.source, broken.content}}));
+  AnswerQueries();
+  IFileSystem* fileSystem = Start();
+  ASSERT_NE(fileSystem, nullptr);
+  EXPECT_TRUE(WaitForState(fileSystem, kStateError));
+  EXPECT_TRUE(log_.Contains(broken.failureLine));
+  EXPECT_FALSE(fileSystem->IsReadyForUpdate());
+  EXPECT_EQ(RequestsFor(PackageOf("resourcegroup.pcfg", 1)),
+            static_cast<size_t>(broken.requestsOfGroupConfig));
+  fileSystem->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BrokenConfiguration,
+    testing::Values(
+        BrokenConfig{"short_version_list", "file version.pcfg 3 0\n", "version.pcfg",
+                     "\x05\x00\x00\x00\x01", "Download file version map failed.", 0},
+        BrokenConfig{"empty_version_file", "file version.pcfg 3 0\n", "version.pcfg", "",
+                     "Download file version map failed.", 0},
+        BrokenConfig{"group_map_not_xml", "file resourcegroup.pcfg 1 0\n",
+                     "resourcegroup.pcfg", "<ResourceGroups><Group", "Load resource group map failed.",
+                     1},
+        BrokenConfig{"group_map_without_root", "file resourcegroup.pcfg 1 0\n",
+                     "resourcegroup.pcfg", "<Other/>", "Load resource group map failed.", 1},
+        BrokenConfig{"group_name_twice", "file resourcegroup.pcfg 1 0\n", "resourcegroup.pcfg",
+                     "<ResourceGroups><Group Name=\"x\"/><Group Name=\"X\"/></ResourceGroups>",
+                     "Load resource group map failed.", 1}),
+    [](const testing::TestParamInfo<BrokenConfig>& info) {
+      return std::string(info.param.label);
+    });
 
 TEST_F(UpdateManagerTest, LocalVersionFileAtServerVersionIsNotDownloadedAgain) {
   AnswerQueries();
   IFileSystem* first = Start();
   ASSERT_NE(first, nullptr);
-  ASSERT_TRUE(WaitForState(first, kStateUpdatingResourceGroupConfig));
+  ASSERT_TRUE(WaitForState(first, kStateReadyForUpdate));
   first->Release();
   ASSERT_EQ(RequestsFor(PackageOf(kVersionFile, UpdateTests::kServerVersion)), 1u);
 
   IFileSystem* second = Start();
   ASSERT_NE(second, nullptr);
-  EXPECT_TRUE(WaitForState(second, kStateUpdatingResourceGroupConfig));
+  EXPECT_TRUE(WaitForState(second, kStateReadyForUpdate));
   EXPECT_EQ(RequestsFor(PackageOf(kVersionFile, UpdateTests::kServerVersion)), 1u);
   second->Release();
 }
@@ -68,7 +140,7 @@ TEST_P(DownloadedFile, ArrivesThroughAnUpdatingFileAndIsThenLocal) {
   AnswerQueries();
   IFileSystem* fileSystem = Start();
   ASSERT_NE(fileSystem, nullptr);
-  ASSERT_TRUE(WaitForState(fileSystem, kStateUpdatingResourceGroupConfig));
+  ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   EXPECT_EQ(fileSystem->OpenFile(published.name, 0, false, false), nullptr);
   IReadFile* file = fileSystem->OpenFile(published.name, 0, true, false);
   ASSERT_NE(file, nullptr);
@@ -106,7 +178,7 @@ TEST_F(UpdateManagerTest, TwoFilesWaitingForOnePackageEachGetTheirOwnCopy) {
   AnswerQueries();
   IFileSystem* fileSystem = Start();
   ASSERT_NE(fileSystem, nullptr);
-  ASSERT_TRUE(WaitForState(fileSystem, kStateUpdatingResourceGroupConfig));
+  ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   IReadFile* first = fileSystem->OpenFile("c.txt", 0, true, false);
   IReadFile* second = fileSystem->OpenFile("c.txt", 0, true, false);
   ASSERT_NE(first, nullptr);
@@ -127,7 +199,7 @@ TEST_F(UpdateManagerTest, SeekToTheEndThenReadingOneMoreByteFails) {
   AnswerQueries();
   IFileSystem* fileSystem = Start();
   ASSERT_NE(fileSystem, nullptr);
-  ASSERT_TRUE(WaitForState(fileSystem, kStateUpdatingResourceGroupConfig));
+  ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
   ASSERT_NE(file, nullptr);
   ASSERT_EQ(ContentOf(file), "alpha content, stored");
@@ -152,7 +224,7 @@ TEST_F(UpdateManagerTest, FileWhosePackageIsMissingFails) {
   AnswerQueries();
   IFileSystem* fileSystem = Start();
   ASSERT_NE(fileSystem, nullptr);
-  ASSERT_TRUE(WaitForState(fileSystem, kStateUpdatingResourceGroupConfig));
+  ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(ContentOf(file), "<not loaded>");
@@ -170,7 +242,7 @@ TEST_F(UpdateManagerTest, FileOutlivingTheFileSystemFailsAndForgetsIt) {
   AnswerQueries();
   IFileSystem* fileSystem = Start();
   ASSERT_NE(fileSystem, nullptr);
-  ASSERT_TRUE(WaitForState(fileSystem, kStateUpdatingResourceGroupConfig));
+  ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
   IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
   ASSERT_NE(file, nullptr);
@@ -239,7 +311,7 @@ TEST_F(UpdateManagerTest, StopUpdateEndsARunningDownloadAndTheWaitingFileIsFetch
   AnswerQueries();
   IFileSystem* fileSystem = Start();
   ASSERT_NE(fileSystem, nullptr);
-  ASSERT_TRUE(WaitForState(fileSystem, kStateUpdatingResourceGroupConfig));
+  ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
   IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
   ASSERT_NE(file, nullptr);
