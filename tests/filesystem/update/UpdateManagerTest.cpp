@@ -5,7 +5,9 @@
 #include <ostream>
 #include <string>
 
+#include "FileSystemFacade.h"
 #include "UpdateHarness.h"
+#include "UpdatingFile.h"
 
 using FileSystem::IFileSystem;
 using FileSystem::IReadFile;
@@ -328,5 +330,68 @@ TEST_F(UpdateManagerTest, StopUpdateEndsARunningDownloadAndTheWaitingFileIsFetch
   file->Release();
   fileSystem->Release();
 }
+
+TEST_F(UpdateManagerTest, FileOfAnotherVersionIsDetachedWhenTheDownloadFailsAndArrivesLater) {
+  AnswerQueries();
+  IFileSystem* fileSystem = Start();
+  ASSERT_NE(fileSystem, nullptr);
+  ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
+  UpdateManager& updates = static_cast<FileSystem::FileSystem*>(fileSystem)->Updates();
+  const ResourceKey key = HashResourceName("a.txt");
+  // The newest waiting file is served first: version 1 is not published, and
+  // its download also carries the version 2 file while it runs.
+  UpdatingFile* current = updates.AddWaitingFile(key, 2);
+  UpdatingFile* missing = updates.AddWaitingFile(key, 1);
+  ASSERT_NE(current, nullptr);
+  ASSERT_NE(missing, nullptr);
+  EXPECT_EQ(ContentOf(missing), "<not loaded>");
+  EXPECT_TRUE(missing->IsDownloadFailed());
+  EXPECT_EQ(ContentOf(current), "alpha content, stored");
+  EXPECT_TRUE(current->IsDownloadSucceeded());
+  EXPECT_FALSE(current->IsDownloading());
+  missing->Release();
+  current->Release();
+  fileSystem->Release();
+}
+
+struct BadGroups {
+  const char* label;
+  const char* first;
+  const char* second;
+};
+
+void PrintTo(const BadGroups& groups, std::ostream* out) { *out << groups.label; }
+
+class BadUpdateGroups : public UpdateManagerTest,
+                        public testing::WithParamInterface<BadGroups> {};
+
+TEST_P(BadUpdateGroups, FailTheStart) {
+  UpdateGroupNode second{GetParam().second, 1, nullptr};
+  UpdateGroupNode first{GetParam().first, 1, &second};
+  serverNode_ = {"127.0.0.1", updateServer_.Port(), nullptr};
+  FileSystemParams params;
+  std::memset(&params, 0, sizeof params);
+  params.size = 60;
+  params.version = 1;
+  params.productName = UpdateTests::kProduct;
+  params.dataFolder = data_.Path().c_str();
+  params.packageBaseName = "data";
+  params.packageExtension = "pak";
+  params.updateServers = &serverNode_;
+  params.updateGroups = &first;
+  params.logSystem = &log_;
+  params.updateMode = 1;
+  EXPECT_EQ(FileSystem::Create(&params), nullptr);
+  EXPECT_TRUE(log_.Contains("Init Update failed."));
+  EXPECT_EQ(updateServer_.Connections(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, BadUpdateGroups,
+                         testing::Values(BadGroups{"repeated", "default", "default"},
+                                         BadGroups{"null_first", nullptr, "default"},
+                                         BadGroups{"null_second", "default", nullptr}),
+                         [](const testing::TestParamInfo<BadGroups>& info) {
+                           return std::string(info.param.label);
+                         });
 
 }  // namespace
