@@ -83,10 +83,17 @@ std::string UpdateTest::PackageOf(const char* name, uint32_t version) {
 }
 
 void UpdateTest::AnswerQueries(uint32_t version) {
-  TestFixtures::ReplySpec spec = TestFixtures::GoodReply(kProduct, version);
-  spec.entries.clear();
-  spec.entries.push_back({http_.Origin() + "/", false});
-  updateServer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(spec)));
+  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(kProduct, version);
+  reply.entries.clear();
+  reply.entries.push_back({http_.Origin() + "/", false});
+  updateServer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
+}
+
+void UpdateTest::AnswerQueriesWith(const std::vector<std::pair<std::string, bool>>& urls) {
+  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(kProduct, kServerVersion);
+  reply.entries.clear();
+  for (const auto& url : urls) reply.entries.push_back({http_.Origin() + url.first, url.second});
+  updateServer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
 }
 
 IFileSystem* UpdateTest::Start(uint16_t updateServerPort, uint8_t updateMode) {

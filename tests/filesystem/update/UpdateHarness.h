@@ -7,6 +7,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "FakeUpdateServer.h"
 #include "FileSystem.h"
@@ -48,6 +50,8 @@ class UpdateTest : public testing::Test {
   // Answers every product query with the server version and the HTTP
   // server's base URL.
   void AnswerQueries(uint32_t version = kServerVersion);
+  // The same with base URLs below the HTTP server's origin.
+  void AnswerQueriesWith(const std::vector<std::pair<std::string, bool>>& urls);
   IFileSystem* Start(uint16_t updateServerPort, uint8_t updateMode = 1);
   IFileSystem* Start() { return Start(updateServer_.Port()); }
   static bool WaitForState(IFileSystem* fileSystem, int state);

@@ -354,6 +354,39 @@ TEST_F(UpdateManagerTest, FileOfAnotherVersionIsDetachedWhenTheDownloadFailsAndA
   fileSystem->Release();
 }
 
+// The path of the first GET request that names the package.
+std::string PathOfFirstGet(const std::vector<std::string>& requests, const std::string& package) {
+  for (const std::string& request : requests) {
+    if (request.compare(0, 4, "GET ") != 0) continue;
+    const size_t end = request.find(' ', 4);
+    const std::string path = request.substr(4, end - 4);
+    if (path.size() >= package.size() &&
+        path.compare(path.size() - package.size(), package.size(), package) == 0)
+      return path;
+  }
+  return std::string();
+}
+
+TEST_F(UpdateManagerTest, EachDownloadBeginsWithTheNextMirror) {
+  AnswerQueriesWith({{"/one/", true}, {"/two/", true}, {"/prep/", false}});
+  IFileSystem* fileSystem = Start();
+  ASSERT_NE(fileSystem, nullptr);
+  ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
+  IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(ContentOf(file), "alpha content, stored");
+  file->Release();
+  const std::vector<std::string> requests = http_.Requests();
+  EXPECT_EQ(PathOfFirstGet(requests, PackageOf(kVersionFile, UpdateTests::kServerVersion)),
+            "/two/" + PackageOf(kVersionFile, UpdateTests::kServerVersion));
+  EXPECT_EQ(PathOfFirstGet(requests, PackageOf("resourcegroup.pcfg", 1)),
+            "/one/" + PackageOf("resourcegroup.pcfg", 1));
+  EXPECT_EQ(PathOfFirstGet(requests, PackageOf("a.txt", 2)), "/two/" + PackageOf("a.txt", 2));
+  EXPECT_TRUE(log_.Contains("Base url \"" + http_.Origin() + "/one/, mirror\"."));
+  EXPECT_TRUE(log_.Contains("Base url \"" + http_.Origin() + "/prep/, prep\"."));
+  fileSystem->Release();
+}
+
 struct BadGroups {
   const char* label;
   const char* first;
