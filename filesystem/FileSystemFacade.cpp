@@ -5,6 +5,7 @@
 
 #include "AsynchronismReadUnPackagedFile.h"
 #include "UnPackagedFile.h"
+#include "UpdatingFile.h"
 #include "WriteFile.h"
 
 #include "ResourceName.h"
@@ -142,9 +143,9 @@ IReadFile* FileSystem::OpenUpdating(const char* name, int mode, bool download, b
         return OpenLoose(name, async);
     }
   }
-  // Not here at the listed version: only a download can give it, and the file
-  // that receives a download comes from the update engine.
-  return nullptr;
+  // Not here at the listed version: only a download can give it.
+  if (!download) return nullptr;
+  return updates_.CreateUpdatingFile(target);
 }
 
 IReadFile* FileSystem::OpenFile(const char* name, int mode, bool download, bool async) {

@@ -1,25 +1,182 @@
 #include "UpdateManager.h"
 
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "DownloadPackageName.h"
 #include "FileSystem.h"
+#include "FileSystemFacade.h"
+#include "HttpDownloader.h"
+#include "ResourceGroup.h"
+#include "ResourceGroupConfig.h"
+#include "UpdateServerList.h"
+#include "UpdatingFile.h"
+#include "VersionConfig.h"
 
 namespace FileSystem {
 
+namespace {
+
+CriticalSection g_timingLock;
+UpdateManager::QueryTiming g_timing;
+
+const char* const kVersionFileName = "version.pcfg";
+
+}  // namespace
+
+void UpdateManager::SetQueryTiming(const QueryTiming& timing) {
+  ScopedLock guard(g_timingLock);
+  g_timing = timing;
+}
+
+UpdateManager::QueryTiming UpdateManager::GetQueryTiming() {
+  ScopedLock guard(g_timingLock);
+  return g_timing;
+}
+
+UpdateManager::UpdateManager() = default;
+
 UpdateManager::~UpdateManager() { Exit(); }
+
+// ---------------------------------------------------------------------------
+// Start and stop
 
 bool UpdateManager::Init(FileSystem* fileSystem, bool updateMode, const char* productName,
                          const UpdateServerNode* servers, uint32_t workerCount,
                          const UpdateGroupNode* groups, uint32_t downloadBufferStep,
                          bool reserveFirstWorker, bool idleUpdateEnabled, bool skipHeadRequest) {
   Exit();
-  ScopedLock guard(lock_);
-  fileSystem_ = fileSystem;
-  updateMode_ = updateMode;
-  idleUpdateEnabled_ = idleUpdateEnabled;
-  state_ = kStateDisabled;
+  {
+    ScopedLock guard(lock_);
+    fileSystem_ = fileSystem;
+    reserveFirstWorker_ = reserveFirstWorker;
+    updateMode_ = updateMode;
+    idleUpdateEnabled_ = idleUpdateEnabled;
+    productName_ = productName != nullptr ? productName : "";
+  }
+  if (fileSystem == nullptr) return false;
+  servers_.reset(new (std::nothrow) UpdateServerList(fileSystem));
+  if (servers_ == nullptr || !servers_->Create(servers, productName_.c_str())) return false;
+  if (!CreateWorkers(workerCount, downloadBufferStep, skipHeadRequest)) return false;
+  if (!CheckUpdateGroups(groups)) return false;
+  fileSystem->GetFileHash("singlefiles.pcfg", &singleFilesKey_.hash1, &singleFilesKey_.hash2);
+  fileSystem->GetFileHash("updaterules.pcfg", &updateRulesKey_.hash1, &updateRulesKey_.hash2);
+  ResetFlags();
+  if (!updateMode) return true;
+  SetState(kStateSyncUpdateInfomation);
+  if (!adderThread_.Start(&UpdateManager::AdderMain, this)) return false;
+  return queryThread_.Start(&UpdateManager::QueryMain, this);
+}
+
+bool UpdateManager::CreateWorkers(uint32_t count, uint32_t downloadBufferStep,
+                                  bool skipHeadRequest) {
+  if (count == 0) count = 1;
+  workerCount_ = count;
+  for (uint32_t i = 0; i < count; ++i) {
+    std::unique_ptr<HttpDownloader> worker(
+        new (std::nothrow) HttpDownloader(fileSystem_, downloadBufferStep, skipHeadRequest));
+    if (worker == nullptr) return false;
+    workers_.push_back(std::move(worker));
+  }
   return true;
 }
 
-void UpdateManager::Exit() {}
+// The queues themselves come with the request side; their names are checked
+// here so that a bad list fails the start as it always has.
+bool UpdateManager::CheckUpdateGroups(const UpdateGroupNode* groups) {
+  for (const UpdateGroupNode* node = groups; node != nullptr; node = node->next) {
+    if (node->name == nullptr) return false;
+    const std::string name(node->name);
+    if (std::find(updateGroupNames_.begin(), updateGroupNames_.end(), name) !=
+        updateGroupNames_.end())
+      return false;
+    updateGroupNames_.push_back(name);
+  }
+  return true;
+}
+
+void UpdateManager::ResetFlags() {
+  ScopedLock guard(lock_);
+  restartBudgets_.clear();
+  queryPending_ = true;
+  querySucceeded_ = false;
+  queryFailed_ = false;
+  versionMapLoading_ = versionMapLoaded_ = versionMapFailed_ = false;
+  groupMapLoading_ = groupMapLoaded_ = groupMapFailed_ = false;
+  stopAll_ = stopInitialisation_ = stopAdder_ = false;
+  stopUpdateRequested_ = false;
+  workerOwner_ = WorkerOwner::kNone;
+  groupCountStale_ = singleFileCountStale_ = true;
+  state_ = kStateDisabled;
+}
+
+void UpdateManager::Exit() {
+  {
+    ScopedLock guard(lock_);
+    stopAdder_ = true;
+    stopAll_ = true;
+    stopInitialisation_ = true;
+  }
+  initialisationThread_.Join();
+  queryThread_.Join();
+  // The query thread may have started the initialisation thread after the
+  // first join.
+  initialisationThread_.Join();
+  adderThread_.Join();
+
+  std::vector<UpdatingFile*> orphans;
+  {
+    ScopedLock guard(lock_);
+    orphans.swap(waitingFiles_);
+    for (UpdatingFile* file : orphans) file->Orphan();
+  }
+  // Worker destructors stop and join their threads: no lock held.
+  workers_.clear();
+  servers_.reset();
+  DeleteResourceGroups();
+  ScopedLock guard(lock_);
+  deltaSettings_ = DeltaSettings();
+  for (DownloadedPackage& package : downloaded_) delete[] package.image;
+  downloaded_.clear();
+  baseUrls_.clear();
+  urlOrder_.clear();
+  updateGroupNames_.clear();
+  versionMap_.clear();
+  linkMap_.clear();
+  versionMapLoaded_ = false;
+  groupMapLoaded_ = false;
+}
+
+// ---------------------------------------------------------------------------
+// Flags and state
+
+bool UpdateManager::Stopping() {
+  ScopedLock guard(lock_);
+  return stopAll_;
+}
+
+bool UpdateManager::InitialisationStopping() {
+  ScopedLock guard(lock_);
+  return stopAll_ || stopInitialisation_;
+}
+
+bool UpdateManager::AdderStopping() {
+  ScopedLock guard(lock_);
+  return stopAll_ || stopAdder_;
+}
+
+bool UpdateManager::QueryStopTest(void* self) {
+  return static_cast<UpdateManager*>(self)->Stopping();
+}
+
+void UpdateManager::SetState(int state) {
+  ScopedLock guard(lock_);
+  state_ = state;
+}
 
 int UpdateManager::GetState() {
   ScopedLock guard(lock_);
@@ -31,18 +188,678 @@ bool UpdateManager::IsReadyForUpdate() {
   return groupMapLoaded_;
 }
 
+// ---------------------------------------------------------------------------
+// Query thread
+
+void UpdateManager::QueryMain(void* self) { static_cast<UpdateManager*>(self)->RunQuery(); }
+
+void UpdateManager::RunQuery() {
+  if (Stopping()) return;
+  LogManager& log = fileSystem_->Logger();
+  log.Log(kLogInfo, "Begin Query product information.");
+  if (!QueryProduct()) return;
+  log.Log(kLogInfo, "Query product information success.");
+  std::vector<BaseUrl> urls;
+  {
+    ScopedLock guard(lock_);
+    urls = baseUrls_;
+  }
+  for (const BaseUrl& url : urls)
+    log.Log(kLogInfo, "Base url \"%s, %s\".", url.url.c_str(), url.isMirror ? "mirror" : "prep");
+  StartInitialisation();
+  RunScheduler();
+}
+
+bool UpdateManager::QueryProduct() {
+  const QueryTiming timing = GetQueryTiming();
+  int retriesLeft = timing.retryCount;
+  ProductInfo info;
+  for (;;) {
+    if (Stopping()) return false;
+    if (servers_->QueryProductInfo(&UpdateManager::QueryStopTest, this, &info)) break;
+    if (Stopping()) return false;
+    if (--retriesLeft < 0) {
+      fileSystem_->Logger().Log(kLogError, "Query product information failed, no more retry.");
+      ScopedLock guard(lock_);
+      queryPending_ = false;
+      queryFailed_ = true;
+      return false;
+    }
+    fileSystem_->Logger().Log(kLogInfo, "Query product information failed, wait and retry.");
+    if (!WaitBeforeRetry()) return false;
+  }
+  ScopedLock guard(lock_);
+  queryPending_ = false;
+  querySucceeded_ = true;
+  serverVersion_ = info.version;
+  baseUrls_ = info.urls;
+  mirrorCount_ = 0;
+  urlOrder_.clear();
+  for (const BaseUrl& url : baseUrls_) {
+    if (url.isMirror) ++mirrorCount_;
+    urlOrder_.push_back(url.url.c_str());
+  }
+  return true;
+}
+
+bool UpdateManager::WaitBeforeRetry() {
+  const int waits = GetQueryTiming().retryWaitMs;
+  for (int i = 0; i < waits; ++i) {
+    if (Stopping()) return false;
+    Sleep(1);
+  }
+  return !Stopping();
+}
+
+void UpdateManager::StartInitialisation() {
+  {
+    ScopedLock guard(lock_);
+    stopInitialisation_ = true;
+  }
+  initialisationThread_.Join();
+  {
+    ScopedLock guard(lock_);
+    if (stopAll_) return;
+    versionMapLoading_ = versionMapLoaded_ = versionMapFailed_ = false;
+    groupMapLoading_ = groupMapLoaded_ = groupMapFailed_ = false;
+    stopInitialisation_ = false;
+  }
+  initialisationThread_.Start(&UpdateManager::InitialisationMain, this);
+}
+
+// The scheduler owns the workers' tasks while it runs; StopUpdate asks it to
+// end them rather than racing it over one worker's thread.
+void UpdateManager::RunScheduler() {
+  if (!ClaimWorkersForScheduler()) return;
+  while (!Stopping()) {
+    bool stopRequested = false;
+    {
+      ScopedLock guard(lock_);
+      stopRequested = stopUpdateRequested_;
+    }
+    if (stopRequested) {
+      FinishAllWorkers();
+      ScopedLock guard(lock_);
+      stopUpdateRequested_ = false;
+    }
+    for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
+      if (Stopping()) break;
+      if (worker->HasTask()) Collect(worker.get());
+      else Schedule(worker.get());
+    }
+    if (!Stopping()) Sleep(1);
+  }
+  ScopedLock guard(lock_);
+  workerOwner_ = WorkerOwner::kNone;
+}
+
+bool UpdateManager::ClaimWorkersForScheduler() {
+  for (;;) {
+    {
+      ScopedLock guard(lock_);
+      if (stopAll_) return false;
+      if (workerOwner_ == WorkerOwner::kNone) {
+        workerOwner_ = WorkerOwner::kScheduler;
+        return true;
+      }
+    }
+    Sleep(1);
+  }
+}
+
+void UpdateManager::FinishAllWorkers() {
+  for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
+    worker->Finish();
+    ScopedLock guard(lock_);
+    DetachWorker(worker.get());
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Initialisation thread
+
+void UpdateManager::InitialisationMain(void* self) {
+  static_cast<UpdateManager*>(self)->RunInitialisation();
+}
+
+void UpdateManager::RunInitialisation() {
+  SetState(kStateUpdatingVersionFile);
+  LogManager& log = fileSystem_->Logger();
+  if (!LoadVersionMap()) {
+    // Logged before the state changes, so that whoever sees the error state
+    // finds its reason in the log.
+    bool failed = false;
+    {
+      ScopedLock guard(lock_);
+      failed = versionMapFailed_;
+    }
+    if (failed) {
+      log.Log(kLogError, "Download file version map failed.");
+      SetState(kStateError);
+    }
+    return;
+  }
+  log.Log(kLogInfo, "Download file version map success.");
+  fileSystem_->Packages().RestoreUnpackagedFiles();
+  SetState(kStateUpdatingResourceGroupConfig);
+  if (!LoadResourceGroupMap()) {
+    bool failed = false;
+    {
+      ScopedLock guard(lock_);
+      failed = groupMapFailed_;
+    }
+    if (failed) {
+      log.Log(kLogError, "Load resource group map failed.");
+      SetState(kStateError);
+    }
+    return;
+  }
+  log.Log(kLogInfo, "Load resource group map success.");
+  log.Log(kLogInfo, "Init Update Manager finished, now can open online files.");
+  SetState(kStateReadyForUpdate);
+}
+
+bool UpdateManager::LoadResourceGroupMap() {
+  {
+    ScopedLock guard(lock_);
+    if (stopAll_ || stopInitialisation_) return false;
+    groupMapLoading_ = true;
+    groupMapLoaded_ = false;
+    groupMapFailed_ = false;
+  }
+  DeleteResourceGroups();
+  IReadFile* file = fileSystem_->OpenFile(ResourceGroupConfig::kFileName, 0, true, false);
+  if (file == nullptr) {
+    EndGroupMapLoad(false, true);
+    return false;
+  }
+  if (!WaitWhileLoading(file)) {
+    file->Release();
+    EndGroupMapLoad(false, false);
+    return false;
+  }
+  std::vector<char> text;
+  const bool read = file->IsLoaded() && ReadWholeFile(file, &text);
+  file->Release();
+  if (!read || !BuildResourceGroups(text)) {
+    if (InitialisationStopping()) {
+      EndGroupMapLoad(false, false);
+      return false;
+    }
+    DeleteResourceGroups();
+    EndGroupMapLoad(false, true);
+    return false;
+  }
+  EndGroupMapLoad(true, false);
+  return true;
+}
+
+// The whole file and a NUL after it; an empty file is refused.
+bool UpdateManager::ReadWholeFile(IReadFile* file, std::vector<char>* text) {
+  const int32_t size = file->GetSize();
+  if (size <= 0) return false;
+  text->assign(static_cast<size_t>(size) + 1, '\0');
+  return file->Seek(0, 0) && file->Read(text->data(), static_cast<uint32_t>(size));
+}
+
+bool UpdateManager::BuildResourceGroups(const std::vector<char>& text) {
+  ResourceGroupConfig config;
+  {
+    ScopedLock guard(lock_);
+    config.settings = deltaSettings_;
+  }
+  // A name met twice is a failure, as is any parse error.
+  if (config.Parse(text.data(), text.size() - 1) != ResourceGroupConfigResult::kOk) return false;
+  {
+    ScopedLock guard(lock_);
+    deltaSettings_ = config.settings;
+  }
+  for (const ResourceGroupInfo& info : config.groups) {
+    if (InitialisationStopping()) return false;
+    std::unique_ptr<ResourceGroup> group(
+        new (std::nothrow) ResourceGroup(info.name, info.updateFileCount, info.wholeUpdate));
+    if (group == nullptr) return false;
+    const ResourceKey key = HashResourceName(info.name.c_str());
+    ScopedLock guard(lock_);
+    if (resourceGroupIndex_.count(key) != 0) return false;
+    resourceGroupIndex_[key] = group.get();
+    resourceGroups_.push_back(std::move(group));
+  }
+  return true;
+}
+
+void UpdateManager::EndGroupMapLoad(bool loaded, bool failed) {
+  ScopedLock guard(lock_);
+  groupMapLoading_ = false;
+  groupMapLoaded_ = loaded;
+  groupMapFailed_ = failed;
+}
+
+void UpdateManager::DeleteResourceGroups() {
+  std::vector<std::unique_ptr<ResourceGroup>> groups;
+  {
+    ScopedLock guard(lock_);
+    groups.swap(resourceGroups_);
+    resourceGroupIndex_.clear();
+  }
+}
+
+bool UpdateManager::LoadVersionMap() {
+  uint32_t serverVersion = 0;
+  {
+    ScopedLock guard(lock_);
+    if (stopAll_ || stopInitialisation_) return false;
+    versionMapLoading_ = true;
+    versionMapLoaded_ = false;
+    versionMapFailed_ = false;
+    versionMap_.clear();
+    linkMap_.clear();
+    serverVersion = serverVersion_;
+  }
+  ResourceKey key{0, 0};
+  if (!fileSystem_->GetFileHash(kVersionFileName, &key.hash1, &key.hash2)) {
+    EndVersionMapLoad(false, true);
+    return false;
+  }
+  {
+    ScopedLock guard(lock_);
+    versionMap_[key] = static_cast<uint16_t>(serverVersion);
+  }
+  IReadFile* file = OpenVersionFile(key, serverVersion);
+  if (file == nullptr) {
+    EndVersionMapLoad(false, true);
+    return false;
+  }
+  if (!WaitWhileLoading(file)) {
+    file->Release();
+    EndVersionMapLoad(false, false);
+    return false;
+  }
+  const bool read = file->IsLoaded() && ReadVersionMap(file);
+  file->Release();
+  EndVersionMapLoad(read, !read);
+  return read;
+}
+
+IReadFile* UpdateManager::OpenVersionFile(const ResourceKey& key, uint32_t serverVersion) {
+  PackageManager& packages = fileSystem_->Packages();
+  uint32_t indexed = 0;
+  if (packages.FindEntry(key, &indexed) && indexed == serverVersion)
+    return packages.OpenPackagedFile(key, kVersionFileName, false);
+  return AddWaitingFile(key, serverVersion);
+}
+
+// Every wait on a loading file also watches the stop flags, so that Exit
+// never waits for a download that will not come.
+bool UpdateManager::WaitWhileLoading(IReadFile* file) {
+  while (file->IsLoading()) {
+    if (InitialisationStopping()) return false;
+    Sleep(1);
+  }
+  return !InitialisationStopping();
+}
+
+bool UpdateManager::ReadVersionMap(IReadFile* file) {
+  const int32_t size = file->GetSize();
+  if (size < 0) return false;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  if (size > 0) {
+    if (!file->Seek(0, 0) || !file->Read(reinterpret_cast<char*>(bytes.data()),
+                                         static_cast<uint32_t>(size)))
+      return false;
+  }
+  VersionConfig config;
+  if (!config.Parse(bytes.data(), bytes.size())) return false;
+  ScopedLock guard(lock_);
+  for (const VersionEntry& entry : config.versions) versionMap_[entry.key] = entry.version;
+  for (const LinkGroup& group : config.links) {
+    const auto listed = versionMap_.find(group.target);
+    const uint32_t version = listed != versionMap_.end() ? listed->second : 0;
+    for (const ResourceKey& member : group.members) linkMap_[member] = {group.target, version};
+  }
+  return true;
+}
+
+void UpdateManager::EndVersionMapLoad(bool loaded, bool failed) {
+  ScopedLock guard(lock_);
+  versionMapLoading_ = false;
+  versionMapLoaded_ = loaded;
+  versionMapFailed_ = failed;
+}
+
+// ---------------------------------------------------------------------------
+// Version and link lookups
+
 bool UpdateManager::GetListedVersion(const ResourceKey& key, uint32_t* version) {
   if (version != nullptr) *version = 0;
-  return false;
+  ScopedLock guard(lock_);
+  if (!versionMapLoaded_) return false;
+  const auto found = versionMap_.find(key);
+  if (version != nullptr && found != versionMap_.end()) *version = found->second;
+  return true;
 }
 
 bool UpdateManager::FindLinkTarget(const ResourceKey& key, ResourceKey* target,
                                    uint32_t* version) {
+  ScopedLock guard(lock_);
+  const auto found = linkMap_.find(key);
+  if (found == linkMap_.end()) return false;
+  if (target != nullptr) *target = found->second.target;
+  if (version != nullptr) *version = found->second.version;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Waiting files
+
+UpdatingFile* UpdateManager::CreateUpdatingFile(const ResourceKey& key) {
+  ScopedLock guard(lock_);
+  if (!updateMode_ || !versionMapLoaded_) return nullptr;
+  const auto found = versionMap_.find(key);
+  return InsertWaitingFile(key, found != versionMap_.end() ? found->second : 0);
+}
+
+UpdatingFile* UpdateManager::AddWaitingFile(const ResourceKey& key, uint32_t version) {
+  ScopedLock guard(lock_);
+  return InsertWaitingFile(key, version);
+}
+
+UpdatingFile* UpdateManager::InsertWaitingFile(const ResourceKey& key, uint32_t version) {
+  UpdatingFile* file = new (std::nothrow) UpdatingFile(key, version, this);
+  if (file == nullptr) return nullptr;
+  waitingFiles_.insert(waitingFiles_.begin(), file);
+  for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
+    if (worker->HasTask() && worker->GetKey1() == key.hash1 && worker->GetKey2() == key.hash2 &&
+        worker->GetVersion() == version) {
+      file->Attach(worker.get());
+      break;
+    }
+  }
+  return file;
+}
+
+void UpdateManager::RemoveWaitingFile(UpdatingFile* file) {
+  ScopedLock guard(lock_);
+  const auto found = std::find(waitingFiles_.begin(), waitingFiles_.end(), file);
+  if (found != waitingFiles_.end()) waitingFiles_.erase(found);
+}
+
+void UpdateManager::TakeOffWaitingList(UpdatingFile* file) {
+  const auto found = std::find(waitingFiles_.begin(), waitingFiles_.end(), file);
+  if (found != waitingFiles_.end()) waitingFiles_.erase(found);
+  file->Unlink();
+}
+
+bool UpdateManager::HasWaitingFile(const ResourceKey& key, uint32_t version) {
+  for (UpdatingFile* file : waitingFiles_)
+    if (file->Key() == key && file->GetVersion() == version) return true;
   return false;
 }
 
+void UpdateManager::DetachWorker(const HttpDownloader* worker) {
+  for (UpdatingFile* file : waitingFiles_)
+    if (file->IsAttachedTo(worker)) file->Attach(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Scheduling and collecting
+
+void UpdateManager::Collect(HttpDownloader* worker) {
+  if (worker->IsBusy()) return;
+  const ResourceKey key{worker->GetKey1(), worker->GetKey2()};
+  const uint32_t version = worker->GetVersion();
+  if (worker->IsFailed()) {
+    if (worker->Restart()) return;
+    {
+      ScopedLock guard(lock_);
+      std::vector<UpdatingFile*> files = waitingFiles_;
+      for (UpdatingFile* file : files) {
+        if (!(file->Key() == key) || file->GetVersion() != version) continue;
+        file->MarkDownloadFailed();
+        file->MarkFailed();
+        TakeOffWaitingList(file);
+      }
+      DetachWorker(worker);
+      restartBudgets_[key] = 0;
+    }
+    worker->Finish();
+    return;
+  }
+  if (worker->IsSucceeded()) {
+    uint8_t* image = nullptr;
+    uint32_t size = 0;
+    worker->TakeImage(&image, &size);
+    if (image != nullptr) {
+      fileSystem_->Logger().Log(kLogInfo, "add file to downloaded file list, %08x_%08x_%u.pak, size %u.",
+                                key.hash1, key.hash2, version, size);
+      const int budget = worker->GetRestartBudget();
+      ScopedLock guard(lock_);
+      DownloadedPackage package;
+      package.key = key;
+      package.version = version;
+      package.restartBudget = budget;
+      package.image = image;
+      package.size = size;
+      downloaded_.push_back(package);
+      for (UpdatingFile* file : waitingFiles_) {
+        if (file->Key() == key && file->GetVersion() == version) {
+          file->MarkDownloadSucceeded();
+          break;
+        }
+      }
+    }
+  }
+  {
+    ScopedLock guard(lock_);
+    // Whatever their version, no file stays attached to a worker whose task
+    // has ended.
+    DetachWorker(worker);
+  }
+  worker->Finish();
+}
+
+void UpdateManager::Schedule(HttpDownloader* worker) {
+  if (ScheduleWaitingFile(worker)) return;
+  if (reserveFirstWorker_ && worker == workers_.front().get()) return;
+  if (Stopping()) return;
+  // Requests, resource groups, single files and idle rules are served by
+  // the later passes.
+}
+
+bool UpdateManager::ScheduleWaitingFile(HttpDownloader* worker) {
+  ResourceKey key{0, 0};
+  uint32_t version = 0;
+  bool found = false;
+  {
+    ScopedLock guard(lock_);
+    for (UpdatingFile* file : waitingFiles_) {
+      if (IsInFlight(file->Key())) continue;
+      key = file->Key();
+      version = file->GetVersion();
+      found = true;
+      break;
+    }
+  }
+  if (!found) return false;
+  return StartDownload(worker, key, version, FullPackageName(key, version));
+}
+
+bool UpdateManager::StartDownload(HttpDownloader* worker, const ResourceKey& key,
+                                  uint32_t version, const std::string& packageName) {
+  std::vector<std::string> urls;
+  {
+    ScopedLock guard(lock_);
+    RotateUrlOrder();
+    for (const char* url : urlOrder_) urls.push_back(url);
+  }
+  std::vector<const char*> order;
+  for (const std::string& url : urls) order.push_back(url.c_str());
+  if (!worker->Begin(key.hash1, key.hash2, version, order.data(), order.size(),
+                     packageName.c_str()))
+    return false;
+  ScopedLock guard(lock_);
+  for (UpdatingFile* file : waitingFiles_)
+    if (file->Key() == key) file->Attach(worker);
+  return true;
+}
+
+// Under the lock.
+bool UpdateManager::IsInFlight(const ResourceKey& key) {
+  for (const std::unique_ptr<HttpDownloader>& worker : workers_)
+    if (worker->HasTask() && worker->GetKey1() == key.hash1 && worker->GetKey2() == key.hash2)
+      return true;
+  for (const DownloadedPackage& package : downloaded_)
+    if (package.key == key) return true;
+  return false;
+}
+
+// Under the lock: each started download begins with another mirror.
+void UpdateManager::RotateUrlOrder() {
+  const size_t mirrors = static_cast<size_t>(mirrorCount_);
+  if (mirrors <= 1 || mirrors > urlOrder_.size()) return;
+  std::rotate(urlOrder_.begin(), urlOrder_.begin() + 1, urlOrder_.begin() + mirrors);
+}
+
+void UpdateManager::StopUpdate() {
+  {
+    ScopedLock guard(lock_);
+    stopUpdateRequested_ = true;
+  }
+  // The running scheduler ends the tasks itself; without one, the workers
+  // are ended here. Neither holds the manager's lock while joining.
+  for (;;) {
+    {
+      ScopedLock guard(lock_);
+      if (!stopUpdateRequested_) return;
+      if (workerOwner_ == WorkerOwner::kNone) {
+        workerOwner_ = WorkerOwner::kStopUpdate;
+        break;
+      }
+    }
+    Sleep(1);
+  }
+  FinishAllWorkers();
+  ScopedLock guard(lock_);
+  stopUpdateRequested_ = false;
+  workerOwner_ = WorkerOwner::kNone;
+}
+
+// ---------------------------------------------------------------------------
+// Adder thread
+
+void UpdateManager::AdderMain(void* self) { static_cast<UpdateManager*>(self)->RunAdder(); }
+
+void UpdateManager::RunAdder() {
+  while (!AdderStopping()) {
+    DownloadedPackage package;
+    bool have = false;
+    {
+      ScopedLock guard(lock_);
+      if (!downloaded_.empty()) {
+        package = downloaded_.front();
+        have = true;
+      }
+    }
+    if (!have) {
+      Sleep(1);
+      continue;
+    }
+    if (AdderStopping()) return;
+    AddPackage(package);
+    // Only this thread takes packages off the list, so the first one is
+    // still the one just handled.
+    ScopedLock guard(lock_);
+    delete[] downloaded_.front().image;
+    downloaded_.pop_front();
+  }
+}
+
+void UpdateManager::AddPackage(const DownloadedPackage& package) {
+  LogManager& log = fileSystem_->Logger();
+  const ResourceKey& key = package.key;
+  log.Log(kLogInfo, "begin add file to package, %08x_%08x_%u.pak, size %u.", key.hash1,
+          key.hash2, package.version, package.size);
+  bool waiting = false;
+  {
+    ScopedLock guard(lock_);
+    waiting = HasWaitingFile(key, package.version);
+  }
+  char* buffer = nullptr;
+  uint32_t size = 0;
+  const bool added = fileSystem_->Packages().AddDownloadPackage(
+      package.image, package.size, key.hash1, key.hash2, package.version,
+      waiting ? &buffer : nullptr, waiting ? &size : nullptr);
+  if (added && (!waiting || buffer != nullptr)) {
+    log.Log(kLogInfo, "add file to package success, %08x_%08x_%u.pak, size %u.", key.hash1,
+            key.hash2, package.version, package.size);
+    FillWaitingFiles(package, buffer, size);
+    return;
+  }
+  std::free(buffer);
+  log.Log(kLogError, "add file to package failed, %08x_%08x_%u.pak, size %u.", key.hash1,
+          key.hash2, package.version, package.size);
+  FailWaitingFiles(package);
+}
+
+void UpdateManager::FillWaitingFiles(const DownloadedPackage& package, char* buffer,
+                                     uint32_t size) {
+  ScopedLock guard(lock_);
+  std::vector<UpdatingFile*> files = waitingFiles_;
+  // Every further file gets its own copy, made before the first file takes
+  // the buffer: once off the list the host may release that file at once.
+  UpdatingFile* first = nullptr;
+  for (UpdatingFile* file : files) {
+    if (!(file->Key() == package.key) || file->GetVersion() != package.version) continue;
+    // Without a buffer nobody was waiting when the package was added; a file
+    // that came since waits for a download of its own.
+    if (buffer == nullptr) continue;
+    if (first == nullptr) {
+      first = file;
+      continue;
+    }
+    {
+      char* copy = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
+      if (copy == nullptr) {
+        file->MarkFailed();
+      } else {
+        std::memcpy(copy, buffer, size);
+        copy[size] = 0;
+        file->Fill(copy, size);
+      }
+    }
+    TakeOffWaitingList(file);
+  }
+  if (first != nullptr) {
+    first->Fill(buffer, size);
+    TakeOffWaitingList(first);
+  } else {
+    std::free(buffer);
+  }
+  groupCountStale_ = true;
+  singleFileCountStale_ = true;
+}
+
+void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
+  ScopedLock guard(lock_);
+  std::vector<UpdatingFile*> files = waitingFiles_;
+  for (UpdatingFile* file : files) {
+    if (!(file->Key() == package.key) || file->GetVersion() != package.version) continue;
+    file->MarkFailed();
+    TakeOffWaitingList(file);
+  }
+  restartBudgets_[package.key] = package.restartBudget;
+}
+
+// ---------------------------------------------------------------------------
+// Requests, progress and lists: served by the request side, which answers
+// nothing yet.
+
 bool UpdateManager::RequestFile(const char* name, const char* updateGroup) { return false; }
-bool UpdateManager::HasResourceGroup(const ResourceKey& key) { return false; }
+bool UpdateManager::HasResourceGroup(const ResourceKey& key) {
+  ScopedLock guard(lock_);
+  return resourceGroupIndex_.count(key) != 0;
+}
+
 bool UpdateManager::IsResourceGroupReady(const ResourceKey& key) { return false; }
 bool UpdateManager::RequestResourceGroup(const char* group, const char* updateGroup) {
   return false;
@@ -69,7 +886,6 @@ bool UpdateManager::GetResourceGroupUpdateInfo(const char* group, char* name, ui
   return false;
 }
 
-void UpdateManager::StopUpdate() {}
 bool UpdateManager::CancelAllUpdateRequests() { return false; }
 bool UpdateManager::CancelUpdateGroup(const char* updateGroup) { return false; }
 

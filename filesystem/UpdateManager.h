@@ -3,9 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "BaseUrl.h"
+#include "DeltaSettings.h"
 #include "CriticalSection.h"
 #include "ResourceName.h"
+#include "Thread.h"
 
 struct UpdateServerNode;
 struct UpdateGroupNode;
@@ -13,10 +21,24 @@ struct UpdateGroupNode;
 namespace FileSystem {
 
 class FileSystem;
+class HttpDownloader;
+class IReadFile;
+class ResourceGroup;
+class UpdateServerList;
+class UpdatingFile;
 
 class UpdateManager {
  public:
-  UpdateManager() = default;
+  // How often and how long apart the product query is tried again. The
+  // defaults are the product's; tests shorten them.
+  struct QueryTiming {
+    int retryCount = 100;
+    int retryWaitMs = 1000;
+  };
+  static void SetQueryTiming(const QueryTiming& timing);
+  static QueryTiming GetQueryTiming();
+
+  UpdateManager();
   virtual ~UpdateManager();
   UpdateManager(const UpdateManager&) = delete;
   UpdateManager& operator=(const UpdateManager&) = delete;
@@ -34,6 +56,15 @@ class UpdateManager {
   bool GetListedVersion(const ResourceKey& key, uint32_t* version);
   // True with the target and its listed version when the key is a link member.
   bool FindLinkTarget(const ResourceKey& key, ResourceKey* target, uint32_t* version);
+
+  // A file for OpenFile that receives the key's content at its listed
+  // version once downloaded; null outside update mode or before the version
+  // map is loaded.
+  UpdatingFile* CreateUpdatingFile(const ResourceKey& key);
+  // The same at the given version, without those checks.
+  UpdatingFile* AddWaitingFile(const ResourceKey& key, uint32_t version);
+  // Called by a waiting file that goes away.
+  void RemoveWaitingFile(UpdatingFile* file);
 
   bool RequestFile(const char* name, const char* updateGroup);
   bool HasResourceGroup(const ResourceKey& key);
@@ -66,15 +97,120 @@ class UpdateManager {
   bool TakeOffUpdateFailedResourceGroups(char* buffer, uint32_t size);
 
  private:
+  struct DownloadedPackage {
+    ResourceKey key{0, 0};
+    uint32_t version = 0;
+    int restartBudget = 0;
+    uint8_t* image = nullptr;
+    uint32_t size = 0;
+  };
+  struct LinkTarget {
+    ResourceKey target{0, 0};
+    uint32_t version = 0;
+  };
+  // Who may start and end the workers' tasks at the moment.
+  enum class WorkerOwner { kNone, kScheduler, kStopUpdate };
+
+  bool CreateWorkers(uint32_t count, uint32_t downloadBufferStep, bool skipHeadRequest);
+  bool CheckUpdateGroups(const UpdateGroupNode* groups);
+  void ResetFlags();
+
+  bool Stopping();
+  bool InitialisationStopping();
+  bool AdderStopping();
+  static bool QueryStopTest(void* self);
+  void SetState(int state);
+
+  static void QueryMain(void* self);
+  void RunQuery();
+  bool QueryProduct();
+  bool WaitBeforeRetry();
+  void StartInitialisation();
+  void RunScheduler();
+  bool ClaimWorkersForScheduler();
+  void FinishAllWorkers();
+
+  static void InitialisationMain(void* self);
+  void RunInitialisation();
+  bool LoadVersionMap();
+  IReadFile* OpenVersionFile(const ResourceKey& key, uint32_t serverVersion);
+  bool WaitWhileLoading(IReadFile* file);
+  bool ReadVersionMap(IReadFile* file);
+  void EndVersionMapLoad(bool loaded, bool failed);
+  bool LoadResourceGroupMap();
+  bool ReadWholeFile(IReadFile* file, std::vector<char>* text);
+  bool BuildResourceGroups(const std::vector<char>& text);
+  void EndGroupMapLoad(bool loaded, bool failed);
+  void DeleteResourceGroups();
+
+  static void AdderMain(void* self);
+  void RunAdder();
+  void AddPackage(const DownloadedPackage& package);
+  void FillWaitingFiles(const DownloadedPackage& package, char* buffer, uint32_t size);
+  void FailWaitingFiles(const DownloadedPackage& package);
+
+  // Scheduling and collecting, on the query thread.
+  void Collect(HttpDownloader* worker);
+  void Schedule(HttpDownloader* worker);
+  bool ScheduleWaitingFile(HttpDownloader* worker);
+  bool StartDownload(HttpDownloader* worker, const ResourceKey& key, uint32_t version,
+                     const std::string& packageName);
+  bool IsInFlight(const ResourceKey& key);
+  void RotateUrlOrder();
+  // Under the lock.
+  bool HasWaitingFile(const ResourceKey& key, uint32_t version);
+  void DetachWorker(const HttpDownloader* worker);
+  void TakeOffWaitingList(UpdatingFile* file);
+  UpdatingFile* InsertWaitingFile(const ResourceKey& key, uint32_t version);
+
   FileSystem* fileSystem_ = nullptr;
-  bool updateMode_ = false;
-  int state_ = 0;
-  bool groupMapLoaded_ = false;
-  bool idleUpdateEnabled_ = true;
-  bool idleUpdateFinished_ = false;
+  std::map<ResourceKey, uint16_t> versionMap_;
+  std::string productName_;
+  std::map<ResourceKey, int> restartBudgets_;
+  std::vector<BaseUrl> baseUrls_;
+  std::vector<const char*> urlOrder_;
+  std::vector<std::string> updateGroupNames_;
+  std::vector<std::unique_ptr<ResourceGroup>> resourceGroups_;
+  std::map<ResourceKey, ResourceGroup*> resourceGroupIndex_;
+  DeltaSettings deltaSettings_;
+  std::map<ResourceKey, LinkTarget> linkMap_;
+  std::deque<DownloadedPackage> downloaded_;
+  ResourceKey singleFilesKey_{0, 0};
+  ResourceKey updateRulesKey_{0, 0};
+  Thread queryThread_;
+  Thread initialisationThread_;
+  Thread adderThread_;
+  CriticalSection lock_;
+  // Newest first.
+  std::vector<UpdatingFile*> waitingFiles_;
+  std::unique_ptr<UpdateServerList> servers_;
+  std::vector<std::unique_ptr<HttpDownloader>> workers_;
+  uint32_t serverVersion_ = 0;
+  uint32_t workerCount_ = 5;
+  int mirrorCount_ = 0;
   int idleLevel_ = 0;
   int idleMap_ = 0;
-  CriticalSection lock_;
+  int state_ = 0;
+  WorkerOwner workerOwner_ = WorkerOwner::kNone;
+  bool updateMode_ = false;
+  bool queryPending_ = true;
+  bool querySucceeded_ = false;
+  bool queryFailed_ = false;
+  bool versionMapLoading_ = false;
+  bool versionMapLoaded_ = false;
+  bool versionMapFailed_ = false;
+  bool groupMapLoading_ = false;
+  bool groupMapLoaded_ = false;
+  bool groupMapFailed_ = false;
+  bool stopAll_ = false;
+  bool stopInitialisation_ = false;
+  bool stopAdder_ = false;
+  bool stopUpdateRequested_ = false;
+  bool groupCountStale_ = true;
+  bool singleFileCountStale_ = true;
+  bool reserveFirstWorker_ = false;
+  bool idleUpdateEnabled_ = true;
+  bool idleUpdateFinished_ = false;
 };
 
 }  // namespace FileSystem

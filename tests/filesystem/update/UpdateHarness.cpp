@@ -1,0 +1,141 @@
+#include "UpdateHarness.h"
+
+#include <cstring>
+#include <vector>
+
+#include "DownloadPackageName.h"
+#include "DownloadTreeBuilder.h"
+#include "ProductReplyBuilder.h"
+#include "PublisherManifest.h"
+
+namespace UpdateTests {
+
+namespace {
+
+const std::string kManifest =
+    "product velmorupdate\n"
+    "serverversion 3\n"
+    "file a.txt 2 0\n"
+    "file b.txt 1 1\n"
+    "file c.txt 4 2\n"
+    "link a.txt alias.txt\n"
+
+    "group maps 2\n"
+    "first a.txt b.txt\n";
+
+}  // namespace
+
+void UpdateTest::SetUp() {
+  savedTiming_ = FileSystem::HttpDownloader::GetTiming();
+  savedQueryTiming_ = FileSystem::UpdateManager::GetQueryTiming();
+  FileSystem::HttpDownloader::Timing timing = savedTiming_;
+  timing.retryWaitMs = 1;
+  timing.connectTimeoutMs = 2000;
+  FileSystem::HttpDownloader::SetTiming(timing);
+  FileSystem::UpdateManager::QueryTiming queryTiming;
+  queryTiming.retryCount = 3;
+  queryTiming.retryWaitMs = 1;
+  FileSystem::UpdateManager::SetQueryTiming(queryTiming);
+  ASSERT_TRUE(http_.Ok());
+  ASSERT_TRUE(updateServer_.Ok());
+  ASSERT_TRUE(Publish());
+}
+
+void UpdateTest::TearDown() {
+  FileSystem::HttpDownloader::SetTiming(savedTiming_);
+  FileSystem::UpdateManager::SetQueryTiming(savedQueryTiming_);
+}
+
+bool UpdateTest::Publish(const std::string& extraManifest,
+                         const std::map<std::string, std::string>& extraSources) {
+  std::map<std::string, std::string> sources = {
+      {"a.txt", "alpha content, stored"},
+      {"b.txt", std::string(3000, 'b') + "end of b"},
+      {"c.txt", "charlie charlie charlie charlie charlie charlie"}};
+  for (const auto& source : extraSources) sources[source.first] = source.second;
+  for (const auto& source : sources) {
+    if (!TestSupport::WriteWholeFile(resources_.File(source.first), source.second)) {
+      ADD_FAILURE() << "cannot write " << source.first;
+      return false;
+    }
+  }
+  Publisher::Manifest manifest;
+  std::string error;
+  if (!Publisher::ParseManifest(kManifest + extraManifest, &manifest, &error)) {
+    ADD_FAILURE() << error;
+    return false;
+  }
+  Publisher::DownloadTree tree;
+  Publisher::DownloadTreeBuilder builder(manifest, resources_.Path());
+  if (!builder.Build(&tree, &error)) {
+    ADD_FAILURE() << error;
+    return false;
+  }
+  tree_.clear();
+  for (const auto& package : tree)
+    tree_[package.first] = std::string(package.second.begin(), package.second.end());
+  http_.SetFiles(tree_);
+  return true;
+}
+
+std::string UpdateTest::PackageOf(const char* name, uint32_t version) {
+  return FileSystem::FullPackageName(FileSystem::HashResourceName(name), version);
+}
+
+void UpdateTest::AnswerQueries(uint32_t version) {
+  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(kProduct, version);
+  reply.entries.clear();
+  reply.entries.push_back({http_.Origin() + "/", false});
+  updateServer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
+}
+
+void UpdateTest::AnswerQueriesWith(const std::vector<std::pair<std::string, bool>>& urls) {
+  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(kProduct, kServerVersion);
+  reply.entries.clear();
+  for (const auto& url : urls) reply.entries.push_back({http_.Origin() + url.first, url.second});
+  updateServer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
+}
+
+IFileSystem* UpdateTest::Start(uint16_t updateServerPort, uint8_t updateMode) {
+  serverNode_.host = "127.0.0.1";
+  serverNode_.port = updateServerPort;
+  serverNode_.next = nullptr;
+  FileSystemParams params;
+  std::memset(&params, 0, sizeof params);
+  params.size = 60;
+  params.version = 1;
+  params.productName = kProduct;
+  params.dataFolder = data_.Path().c_str();
+  params.packageBaseName = "data";
+  params.packageExtension = "pak";
+  params.updateServers = &serverNode_;
+  params.updateThreadCount = 2;
+  params.logSystem = &log_;
+  params.updateMode = updateMode;
+  params.idleUpdateEnabled = 1;
+  return FileSystem::Create(&params);
+}
+
+bool UpdateTest::WaitForState(IFileSystem* fileSystem, int state) {
+  return Eventually([&] { return fileSystem->GetUpdateState() == state; });
+}
+
+size_t UpdateTest::RequestsFor(const std::string& package) {
+  size_t count = 0;
+  for (const std::string& request : http_.Requests())
+    if (request.compare(0, 4, "GET ") == 0 &&
+        request.find("/" + package + " ") != std::string::npos)
+      ++count;
+  return count;
+}
+
+std::string UpdateTest::ContentOf(IReadFile* file) {
+  if (!Eventually([&] { return !file->IsLoading(); })) return "<still loading>";
+  if (!file->IsLoaded()) return "<not loaded>";
+  const int32_t size = file->GetSize();
+  std::string content(static_cast<size_t>(size), '\0');
+  if (size > 0 && !file->Read(&content[0], static_cast<uint32_t>(size))) return "<short read>";
+  return content;
+}
+
+}  // namespace UpdateTests

@@ -1,0 +1,76 @@
+// A small product published into memory, served by the HTTP fixture, with
+// the update-server fixture naming the HTTP server's base URL, and a file
+// system in update mode over a private data folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FakeUpdateServer.h"
+#include "FileSystem.h"
+#include "HttpDownloader.h"
+#include "HttpTestServer.h"
+#include "TestSupport.h"
+#include "UpdateManager.h"
+
+namespace UpdateTests {
+
+using FileSystem::IFileSystem;
+using FileSystem::IReadFile;
+
+constexpr const char* kProduct = "velmorupdate";
+constexpr uint32_t kServerVersion = 3;
+
+// Polls a condition every millisecond; the limit only keeps a broken build
+// from hanging the suite, it is not a speed target.
+template <typename Condition>
+bool Eventually(Condition condition) {
+  for (int i = 0; i < 60000; ++i) {
+    if (condition()) return true;
+    Sleep(1);
+  }
+  return condition();
+}
+
+class UpdateTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Publishes the test product, with more manifest lines and resource files
+  // when given, and serves it; false with a test failure on error.
+  bool Publish(const std::string& extraManifest = std::string(),
+               const std::map<std::string, std::string>& extraSources = {});
+  // The package name of a resource at a version.
+  static std::string PackageOf(const char* name, uint32_t version);
+  // Answers every product query with the server version and the HTTP
+  // server's base URL.
+  void AnswerQueries(uint32_t version = kServerVersion);
+  // The same with base URLs below the HTTP server's origin.
+  void AnswerQueriesWith(const std::vector<std::pair<std::string, bool>>& urls);
+  IFileSystem* Start(uint16_t updateServerPort, uint8_t updateMode = 1);
+  IFileSystem* Start() { return Start(updateServer_.Port()); }
+  static bool WaitForState(IFileSystem* fileSystem, int state);
+  // How many recorded GET requests name the package.
+  size_t RequestsFor(const std::string& package);
+  // Waits until the file is done loading and returns its content.
+  static std::string ContentOf(IReadFile* file);
+
+  TestSupport::RecordingLog log_;
+  TestSupport::TempFolder data_;
+  TestSupport::TempFolder resources_;
+  TestFixtures::HttpTestServer http_;
+  TestFixtures::FakeUpdateServer updateServer_;
+  std::map<std::string, std::string> tree_;
+  UpdateServerNode serverNode_{};
+
+ private:
+  FileSystem::HttpDownloader::Timing savedTiming_;
+  FileSystem::UpdateManager::QueryTiming savedQueryTiming_;
+};
+
+}  // namespace UpdateTests
