@@ -1,13 +1,220 @@
 #include "ResourceGroup.h"
 
+#include <algorithm>
+
+#include "FileSystemFacade.h"
+#include "GroupFileList.h"
+#include "PackageManager.h"
+#include "UpdateManager.h"
+
 namespace FileSystem {
 
 ResourceGroup::ResourceGroup(const std::string& name, int updateFileCount, bool wholeUpdate)
-    : name_(name),
-      configFileName_(name + ".pcfg"),
-      configKey_(HashResourceName((name + ".pcfg").c_str())),
+    : ResourceGroup(name, updateFileCount, wholeUpdate, nullptr, nullptr) {}
+
+ResourceGroup::ResourceGroup(const std::string& name, int updateFileCount, bool wholeUpdate,
+                             FileSystem* fileSystem, UpdateManager* updateManager)
+    : configKey_(HashResourceName((name + ".pcfg").c_str())),
       packageKey_(HashResourceName((name + ".pak").c_str())),
+      fileSystem_(fileSystem),
+      updateManager_(updateManager),
+      configFileName_(name + ".pcfg"),
       updateFileCount_(updateFileCount),
-      wholeUpdate_(wholeUpdate) {}
+      wholeUpdate_(wholeUpdate),
+      name_(name) {}
+
+bool ResourceGroup::IsReady() {
+  Walk walk;
+  return IsReadyIn(&walk);
+}
+
+bool ResourceGroup::IsReadyIn(Walk* walk) {
+  if (InWalk(*walk, this)) return false;
+  {
+    ScopedLock guard(lock_);
+    if (checked_) return ready_;
+  }
+  walk->push_back(this);
+  CheckReady(walk);
+  walk->pop_back();
+  ScopedLock guard(lock_);
+  checked_ = true;
+  return ready_;
+}
+
+void ResourceGroup::CheckReady(Walk* walk) {
+  if (IsKeyReady(packageKey_)) {
+    SetReady();
+    return;
+  }
+  if (!IsKeyReady(configKey_) || !EnsureConfig()) return;
+  if (SubGroupsReady(walk) && FilesReady(lastFiles_) && FilesReady(firstFiles_)) SetReady();
+}
+
+bool ResourceGroup::SubGroupsReady(Walk* walk) {
+  for (const ResourceKey& key : subGroups_) {
+    ResourceGroup* group = updateManager_->FindResourceGroup(key);
+    if (group != nullptr && !group->IsReadyIn(walk)) return false;
+  }
+  return true;
+}
+
+bool ResourceGroup::FilesReady(const std::vector<ResourceKey>& files) {
+  for (const ResourceKey& key : files)
+    if (!IsKeyReady(key)) return false;
+  return true;
+}
+
+bool ResourceGroup::NextItem(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
+                             uint32_t* localVersion) {
+  if (hash1 == nullptr || hash2 == nullptr || isDelta == nullptr || localVersion == nullptr)
+    return false;
+  Walk walk;
+  Item item;
+  if (!NextItemIn(&walk, &item)) return false;
+  *hash1 = item.key.hash1;
+  *hash2 = item.key.hash2;
+  *isDelta = item.isDelta;
+  *localVersion = item.localVersion;
+  return true;
+}
+
+bool ResourceGroup::NextItemIn(Walk* walk, Item* item) {
+  if (fileSystem_ == nullptr || updateManager_ == nullptr) return false;
+  if (InWalk(*walk, this) || GetReady()) return false;
+  uint32_t local = 0;
+  if (!fileSystem_->Packages().FindEntry(packageKey_, &local)) {
+    // Nothing of the group is here yet: it is fetched whole first.
+    if (IsKeyInFlight(packageKey_)) return false;
+    item->key = packageKey_;
+    return true;
+  }
+  const bool packageReady = IsKeyReady(packageKey_);
+  if (!packageReady && (wholeUpdate_ || updateManager_->HaveDeltaPackage())) {
+    if (IsKeyInFlight(packageKey_)) return false;
+    item->key = packageKey_;
+    item->isDelta = !wholeUpdate_;
+    item->localVersion = wholeUpdate_ ? 0 : local;
+    return true;
+  }
+  walk->push_back(this);
+  const bool found = NextMemberItem(walk, item);
+  walk->pop_back();
+  return found;
+}
+
+bool ResourceGroup::NextMemberItem(Walk* walk, Item* item) {
+  if (!IsKeyReady(configKey_)) {
+    if (IsKeyInFlight(configKey_)) return false;
+    item->key = configKey_;
+    return true;
+  }
+  if (!EnsureConfig()) return false;
+  bool allReady = true;
+  for (const ResourceKey& key : subGroups_) {
+    ResourceGroup* group = updateManager_->FindResourceGroup(key);
+    if (group == nullptr || group->GetReady()) continue;
+    if (InWalk(*walk, group)) {
+      // A cycle: the group met again gives nothing and is not ready.
+      allReady = false;
+      continue;
+    }
+    if (group->NextItemIn(walk, item)) return true;
+    allReady = false;
+  }
+  if (NextFileItem(lastFiles_, item, &allReady)) return true;
+  if (NextFileItem(firstFiles_, item, &allReady)) return true;
+  if (allReady) SetReady();
+  return false;
+}
+
+bool ResourceGroup::NextFileItem(const std::vector<ResourceKey>& files, Item* item,
+                                 bool* allReady) {
+  for (const ResourceKey& key : files) {
+    if (IsKeyReady(key)) continue;
+    if (IsKeyInFlight(key)) {
+      *allReady = false;
+      continue;
+    }
+    item->key = key;
+    return true;
+  }
+  return false;
+}
+
+bool ResourceGroup::EnsureConfig() {
+  ScopedLock guard(configLock_);
+  if (!configLoadTried_) {
+    configLoadTried_ = true;
+    configLoaded_ = LoadConfig();
+    if (!configLoaded_)
+      fileSystem_->Logger().Log(kLogError, "Load resource group config file \"%s\" failed.",
+                                configFileName_.c_str());
+  }
+  return configLoaded_;
+}
+
+bool ResourceGroup::LoadConfig() {
+  if (fileSystem_ == nullptr || updateManager_ == nullptr) return false;
+  std::vector<char> bytes;
+  if (!ReadConfig(&bytes)) return false;
+  GroupFileList list;
+  if (!list.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) return false;
+  firstFiles_.clear();
+  subGroups_ = list.subGroups;
+  lastFiles_.clear();
+  for (const ResourceKey& key : list.firstFiles) firstFiles_.push_back(Resolve(key));
+  for (const ResourceKey& key : list.lastFiles) lastFiles_.push_back(Resolve(key));
+  return true;
+}
+
+bool ResourceGroup::ReadConfig(std::vector<char>* bytes) {
+  IReadFile* file = fileSystem_->OpenFile(configFileName_.c_str(), 0, false, false);
+  if (file == nullptr) return false;
+  const int32_t size = file->GetSize();
+  bool read = size > 0;
+  if (read) {
+    bytes->resize(static_cast<size_t>(size));
+    read = file->Read(bytes->data(), static_cast<uint32_t>(size));
+  }
+  file->Release();
+  return read;
+}
+
+ResourceKey ResourceGroup::Resolve(const ResourceKey& key) {
+  ResourceKey target = key;
+  uint32_t version = 0;
+  return updateManager_->FindLinkTarget(key, &target, &version) ? target : key;
+}
+
+// Here at exactly its listed version, through its link target if it has one.
+bool ResourceGroup::IsKeyReady(const ResourceKey& key) {
+  if (fileSystem_ == nullptr || updateManager_ == nullptr) return false;
+  ResourceKey target = key;
+  uint32_t listed = 0;
+  if (!updateManager_->FindLinkTarget(key, &target, &listed) &&
+      !updateManager_->GetListedVersion(key, &listed))
+    return false;
+  uint32_t indexed = 0;
+  return fileSystem_->Packages().FindEntry(target, &indexed) && indexed == listed;
+}
+
+bool ResourceGroup::IsKeyInFlight(const ResourceKey& key) {
+  return updateManager_->IsKeyInFlight(key);
+}
+
+bool ResourceGroup::GetReady() {
+  ScopedLock guard(lock_);
+  return ready_;
+}
+
+void ResourceGroup::SetReady() {
+  ScopedLock guard(lock_);
+  ready_ = true;
+}
+
+bool ResourceGroup::InWalk(const Walk& walk, const ResourceGroup* group) {
+  return std::find(walk.begin(), walk.end(), group) != walk.end();
+}
 
 }  // namespace FileSystem

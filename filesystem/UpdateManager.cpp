@@ -417,7 +417,8 @@ bool UpdateManager::BuildResourceGroups(const std::vector<char>& text) {
   for (const ResourceGroupInfo& info : config.groups) {
     if (InitialisationStopping()) return false;
     std::unique_ptr<ResourceGroup> group(
-        new (std::nothrow) ResourceGroup(info.name, info.updateFileCount, info.wholeUpdate));
+        new (std::nothrow) ResourceGroup(info.name, info.updateFileCount, info.wholeUpdate,
+                                         fileSystem_, this));
     if (group == nullptr) return false;
     const ResourceKey key = HashResourceName(info.name.c_str());
     ScopedLock guard(lock_);
@@ -860,7 +861,28 @@ bool UpdateManager::HasResourceGroup(const ResourceKey& key) {
   return resourceGroupIndex_.count(key) != 0;
 }
 
-bool UpdateManager::IsResourceGroupReady(const ResourceKey& key) { return false; }
+bool UpdateManager::IsResourceGroupReady(const ResourceKey& key) {
+  // The readiness test takes the group's locks and, through the file system,
+  // this lock again: the group is looked up under the lock, tested without.
+  ResourceGroup* group = FindResourceGroup(key);
+  return group != nullptr && group->IsReady();
+}
+
+ResourceGroup* UpdateManager::FindResourceGroup(const ResourceKey& key) {
+  ScopedLock guard(lock_);
+  auto found = resourceGroupIndex_.find(key);
+  return found != resourceGroupIndex_.end() ? found->second : nullptr;
+}
+
+bool UpdateManager::IsKeyInFlight(const ResourceKey& key) {
+  ScopedLock guard(lock_);
+  return IsInFlight(key);
+}
+
+bool UpdateManager::HaveDeltaPackage() {
+  ScopedLock guard(lock_);
+  return deltaSettings_.haveDeltaPackage;
+}
 bool UpdateManager::RequestResourceGroup(const char* group, const char* updateGroup) {
   return false;
 }

@@ -66,6 +66,14 @@ class UpdateManager {
   // Called by a waiting file that goes away.
   void RemoveWaitingFile(UpdatingFile* file);
 
+  // The group indexed under the key of its name, or null; the group lives
+  // until the next group-map load or Exit.
+  ResourceGroup* FindResourceGroup(const ResourceKey& key);
+  // A download of the key is running on a worker or waits for the adder.
+  bool IsKeyInFlight(const ResourceKey& key);
+  // The HaveDeltaPackage setting of "resourcegroup.pcfg".
+  bool HaveDeltaPackage();
+
   bool RequestFile(const char* name, const char* updateGroup);
   bool HasResourceGroup(const ResourceKey& key);
   bool IsResourceGroupReady(const ResourceKey& key);

@@ -1,0 +1,198 @@
+// Resource groups end to end: readiness from the local packages, the next
+// item a group asks for (whole package first, then item by item), and groups
+// that list themselves or each other as sub-groups.
+#include <string>
+
+#include "FileSystemFacade.h"
+#include "ResourceGroup.h"
+#include "UpdateHarness.h"
+
+using FileSystem::IFileSystem;
+using FileSystem::IReadFile;
+using FileSystem::ResourceGroup;
+using FileSystem::ResourceKey;
+using UpdateTests::Eventually;
+
+namespace {
+
+const char* const kGroups =
+    "group self 1\n"
+    "first c.txt\n"
+    "sub self\n"
+    "group ping 1\n"
+    "first a.txt\n"
+    "sub pong\n"
+    "group pong 1\n"
+    "first b.txt\n"
+    "sub ping\n";
+
+struct Item {
+  uint32_t hash1 = 0;
+  uint32_t hash2 = 0;
+  bool isDelta = true;
+  uint32_t localVersion = 99;
+  ResourceKey Key() const { return ResourceKey{hash1, hash2}; }
+};
+
+class ResourceGroupTest : public UpdateTests::UpdateTest {
+ protected:
+  void SetUp() override {
+    UpdateTest::SetUp();
+    ASSERT_TRUE(Publish(kGroups));
+  }
+
+  IFileSystem* StartReady() {
+    AnswerQueries();
+    IFileSystem* fileSystem = Start();
+    if (fileSystem != nullptr && !WaitForState(fileSystem, FileSystem::kStateReadyForUpdate)) {
+      ADD_FAILURE() << "state " << fileSystem->GetUpdateState();
+    }
+    return fileSystem;
+  }
+
+  // Downloads the resource through OpenFile and waits until it is local.
+  static void Fetch(IFileSystem* fileSystem, const char* name) {
+    IReadFile* file = fileSystem->OpenFile(name, 0, true, false);
+    ASSERT_NE(file, nullptr) << name;
+    EXPECT_TRUE(Eventually([&] { return !file->IsLoading(); })) << name;
+    EXPECT_TRUE(file->IsLoaded()) << name;
+    file->Release();
+    EXPECT_TRUE(fileSystem->IsFileReady(name)) << name;
+  }
+
+  static ResourceGroup* Group(IFileSystem* fileSystem, const char* name) {
+    return static_cast<FileSystem::FileSystem*>(fileSystem)->Updates().FindResourceGroup(
+        FileSystem::HashResourceName(name));
+  }
+
+  static bool Next(ResourceGroup* group, Item* item) {
+    return group->NextItem(&item->hash1, &item->hash2, &item->isDelta, &item->localVersion);
+  }
+
+  static ResourceKey KeyOf(const char* name) { return FileSystem::HashResourceName(name); }
+};
+
+TEST_F(ResourceGroupTest, GroupNotLocalIsNotReadyAndAsksForItsWholePackage) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("maps"));
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("nomaps"));
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady(nullptr));
+  ResourceGroup* maps = Group(fileSystem, "maps");
+  ASSERT_NE(maps, nullptr);
+  Item item;
+  ASSERT_TRUE(Next(maps, &item));
+  EXPECT_EQ(item.Key(), KeyOf("maps.pak"));
+  EXPECT_FALSE(item.isDelta);
+  EXPECT_EQ(item.localVersion, 0u);
+  EXPECT_FALSE(maps->NextItem(nullptr, &item.hash2, &item.isDelta, &item.localVersion));
+  fileSystem->Release();
+}
+
+TEST_F(ResourceGroupTest, GroupBecomesReadyOnceItsPackageIsLocalAndStaysReadyAfterARestart) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("maps"));
+  Fetch(fileSystem, "maps.pak");
+  // The package brought the members along.
+  EXPECT_TRUE(fileSystem->IsFileReady("a.txt"));
+  EXPECT_TRUE(fileSystem->IsFileReady("b.txt"));
+  ResourceGroup* maps = Group(fileSystem, "maps");
+  ASSERT_NE(maps, nullptr);
+  Item item;
+  // The readiness test ran once already; the next-item walk sees the change.
+  EXPECT_FALSE(Next(maps, &item));
+  EXPECT_TRUE(fileSystem->IsResourceGroupReady("maps"));
+  EXPECT_FALSE(Next(maps, &item));
+  fileSystem->Release();
+  EXPECT_EQ(RequestsFor(PackageOf("maps.pak", 2)), 1u);
+
+  IFileSystem* again = StartReady();
+  ASSERT_NE(again, nullptr);
+  EXPECT_TRUE(again->IsResourceGroupReady("maps"));
+  again->Release();
+}
+
+TEST_F(ResourceGroupTest, GroupWhoseMembersAreLocalAtTheirListedVersionsIsReadyWithoutItsPackage) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  Fetch(fileSystem, "maps.pcfg");
+  Fetch(fileSystem, "a.txt");
+  Fetch(fileSystem, "b.txt");
+  EXPECT_FALSE(fileSystem->IsFileReady("maps.pak"));
+  EXPECT_TRUE(fileSystem->IsResourceGroupReady("maps"));
+  fileSystem->Release();
+}
+
+TEST_F(ResourceGroupTest, GroupWithAMemberMissingIsNotReady) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  Fetch(fileSystem, "maps.pcfg");
+  Fetch(fileSystem, "a.txt");
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("maps"));
+  fileSystem->Release();
+}
+
+TEST_F(ResourceGroupTest, LocalPackageAtItsListedVersionGoesOnToTheSubGroups) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  Fetch(fileSystem, "ping.pak");
+  ResourceGroup* ping = Group(fileSystem, "ping");
+  ASSERT_NE(ping, nullptr);
+  Item item;
+  ASSERT_TRUE(Next(ping, &item));
+  EXPECT_EQ(item.Key(), KeyOf("pong.pak"));
+  EXPECT_FALSE(item.isDelta);
+  EXPECT_EQ(item.localVersion, 0u);
+  fileSystem->Release();
+}
+
+TEST_F(ResourceGroupTest, GroupThatIsItsOwnSubGroupEndsTheWalkAndIsNotReady) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  Fetch(fileSystem, "self.pcfg");
+  Fetch(fileSystem, "c.txt");
+  // Without its package the readiness test walks the sub-groups: itself.
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("self"));
+
+  Fetch(fileSystem, "self.pak");
+  ResourceGroup* self = Group(fileSystem, "self");
+  ASSERT_NE(self, nullptr);
+  Item item;
+  EXPECT_FALSE(Next(self, &item));
+  EXPECT_FALSE(Next(self, &item));
+  EXPECT_FALSE(self->IsReady());
+  fileSystem->Release();
+}
+
+TEST_F(ResourceGroupTest, TwoGroupsListingEachOtherEndTheWalk) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  Fetch(fileSystem, "ping.pcfg");
+  Fetch(fileSystem, "pong.pcfg");
+  Fetch(fileSystem, "a.txt");
+  Fetch(fileSystem, "b.txt");
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("ping"));
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("pong"));
+
+  Fetch(fileSystem, "ping.pak");
+  Fetch(fileSystem, "pong.pak");
+  Item item;
+  EXPECT_FALSE(Next(Group(fileSystem, "ping"), &item));
+  EXPECT_FALSE(Next(Group(fileSystem, "pong"), &item));
+  fileSystem->Release();
+}
+
+TEST_F(ResourceGroupTest, LoadingAConfigurationThatIsNotLocalFailsWithoutADownload) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  ResourceGroup* maps = Group(fileSystem, "maps");
+  ASSERT_NE(maps, nullptr);
+  EXPECT_FALSE(maps->LoadConfig());
+  EXPECT_EQ(RequestsFor(PackageOf("maps.pcfg", 2)), 0u);
+  Fetch(fileSystem, "maps.pcfg");
+  EXPECT_TRUE(maps->LoadConfig());
+  fileSystem->Release();
+}
+
+}  // namespace
