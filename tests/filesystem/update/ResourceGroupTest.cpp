@@ -1,9 +1,11 @@
 // Resource groups end to end: readiness from the local packages, the next
 // item a group asks for (whole package first, then item by item), and groups
 // that list themselves or each other as sub-groups.
+#include <ostream>
 #include <string>
 
 #include "FileSystemFacade.h"
+#include "ProductReplyBuilder.h"
 #include "ResourceGroup.h"
 #include "UpdateHarness.h"
 
@@ -86,6 +88,21 @@ TEST_F(ResourceGroupTest, GroupNotLocalIsNotReadyAndAsksForItsWholePackage) {
   EXPECT_FALSE(item.isDelta);
   EXPECT_EQ(item.localVersion, 0u);
   EXPECT_FALSE(maps->NextItem(nullptr, &item.hash2, &item.isDelta, &item.localVersion));
+  fileSystem->Release();
+}
+
+TEST_F(ResourceGroupTest, PackageInFlightGivesNoItem) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  FileSystem::UpdateManager& updates = static_cast<FileSystem::FileSystem*>(fileSystem)->Updates();
+  http_.QueueReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
+  IReadFile* file = fileSystem->OpenFile("maps.pak", 0, true, false);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(Eventually([&] { return updates.IsKeyInFlight(KeyOf("maps.pak")); }));
+  Item item;
+  EXPECT_FALSE(Next(Group(fileSystem, "maps"), &item));
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("maps"));
+  file->Release();
   fileSystem->Release();
 }
 
@@ -183,6 +200,26 @@ TEST_F(ResourceGroupTest, TwoGroupsListingEachOtherEndTheWalk) {
   fileSystem->Release();
 }
 
+TEST_F(ResourceGroupTest, BrokenConfigurationIsLoggedOnceAndTheGroupIsNotReady) {
+  ASSERT_TRUE(Publish(std::string(kGroups) + "file broken.pcfg 1 0\ngroup broken 1\nfirst c.txt\n",
+                      {{"broken.pcfg", "xx"}}));
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  Fetch(fileSystem, "broken.pcfg");
+  Fetch(fileSystem, "c.txt");
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("broken"));
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("broken"));
+  size_t logged = 0;
+  for (const TestSupport::LogLine& line : log_.Lines())
+    if (line.text.find("Load resource group config file \"broken.pcfg\" failed.") !=
+        std::string::npos) {
+      EXPECT_EQ(line.level, FileSystem::kLogError);
+      ++logged;
+    }
+  EXPECT_EQ(logged, 1u);
+  fileSystem->Release();
+}
+
 TEST_F(ResourceGroupTest, LoadingAConfigurationThatIsNotLocalFailsWithoutADownload) {
   IFileSystem* fileSystem = StartReady();
   ASSERT_NE(fileSystem, nullptr);
@@ -194,5 +231,82 @@ TEST_F(ResourceGroupTest, LoadingAConfigurationThatIsNotLocalFailsWithoutADownlo
   EXPECT_TRUE(maps->LoadConfig());
   fileSystem->Release();
 }
+
+// A group whose package is local at an older version than the one listed
+// now: how its next item is chosen depends on its WholeUpdate flag and on the
+// HaveDeltaPackage setting.
+struct OutdatedPackage {
+  const char* label;
+  const char* settings;   // manifest lines before the group
+  const char* flags;      // after the group's version
+  const char* firstItem;  // the resource whose key comes first
+  bool isDelta;
+  uint32_t localVersion;
+  const char* afterConfig;  // the next item once "solo.pcfg" is local; null: none asked
+};
+
+void PrintTo(const OutdatedPackage& c, std::ostream* out) { *out << c.label; }
+
+class OutdatedGroupPackage : public ResourceGroupTest,
+                             public testing::WithParamInterface<OutdatedPackage> {
+ protected:
+  bool PublishSolo(uint16_t serverVersion, uint16_t version) {
+    const OutdatedPackage& c = GetParam();
+    const std::string v = std::to_string(version);
+    return Publish(std::string(kGroups) + "serverversion " + std::to_string(serverVersion) +
+                       "\n" + c.settings + "file d.txt " + v + " 0\ngroup solo " + v + " " +
+                       c.flags + "\nfirst d.txt\n",
+                   {{"d.txt", "delta " + v}});
+  }
+};
+
+TEST_P(OutdatedGroupPackage, GivesTheItemItsFlagsAskFor) {
+  const OutdatedPackage& c = GetParam();
+  ASSERT_TRUE(PublishSolo(3, 1));
+  IFileSystem* first = StartReady();
+  ASSERT_NE(first, nullptr);
+  Fetch(first, "solo.pak");
+  first->Release();
+
+  // A second update server, so the restart is told of the new server version.
+  ASSERT_TRUE(PublishSolo(4, 2));
+  TestFixtures::FakeUpdateServer newer;
+  ASSERT_TRUE(newer.Ok());
+  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(UpdateTests::kProduct, 4);
+  reply.entries.clear();
+  reply.entries.push_back({http_.Origin() + "/", false});
+  newer.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
+  IFileSystem* fileSystem = Start(newer.Port());
+  ASSERT_NE(fileSystem, nullptr);
+  ASSERT_TRUE(WaitForState(fileSystem, FileSystem::kStateReadyForUpdate));
+  EXPECT_FALSE(fileSystem->IsFileReady("d.txt"));
+  EXPECT_FALSE(fileSystem->IsResourceGroupReady("solo"));
+  ResourceGroup* solo = Group(fileSystem, "solo");
+  ASSERT_NE(solo, nullptr);
+  Item item;
+  ASSERT_TRUE(Next(solo, &item));
+  EXPECT_EQ(item.Key(), KeyOf(c.firstItem));
+  EXPECT_EQ(item.isDelta, c.isDelta);
+  EXPECT_EQ(item.localVersion, c.localVersion);
+  if (c.afterConfig != nullptr) {
+    Fetch(fileSystem, "solo.pcfg");
+    Item next;
+    ASSERT_TRUE(Next(solo, &next));
+    EXPECT_EQ(next.Key(), KeyOf(c.afterConfig));
+    EXPECT_FALSE(next.isDelta);
+    Fetch(fileSystem, c.afterConfig);
+    EXPECT_FALSE(Next(solo, &next));
+    EXPECT_TRUE(fileSystem->IsResourceGroupReady("solo"));
+  }
+  fileSystem->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Flags, OutdatedGroupPackage,
+    testing::Values(OutdatedPackage{"whole", "", "whole", "solo.pak", false, 0, nullptr},
+                    OutdatedPackage{"delta", "", "", "solo.pak", true, 1, nullptr},
+                    OutdatedPackage{"item_by_item", "settings HaveDeltaPackage=false\n", "",
+                                    "solo.pcfg", false, 0, "d.txt"}),
+    [](const testing::TestParamInfo<OutdatedPackage>& info) { return info.param.label; });
 
 }  // namespace
