@@ -147,7 +147,7 @@ bool ResourceGroup::EnsureConfig() {
   if (!configLoadTried_) {
     configLoadTried_ = true;
     configLoaded_ = LoadConfig();
-    if (!configLoaded_)
+    if (!configLoaded_ && fileSystem_ != nullptr)
       fileSystem_->Logger().Log(kLogError, "Load resource group config file \"%s\" failed.",
                                 configFileName_.c_str());
   }

@@ -38,7 +38,10 @@ class ResourceGroup {
   bool IsReady();
   // The next key to download for this group; false when there is none now.
   bool NextItem(uint32_t* hash1, uint32_t* hash2, bool* isDelta, uint32_t* localVersion);
-  // Reads "<name>.pcfg" from the local packages; no download.
+  // Reads "<name>.pcfg" from the local packages; no download. Links of the
+  // file blocks are replaced by their targets. IsReady and NextItem load it
+  // at most once and then read the lists without a lock, so a direct call
+  // belongs before they run.
   bool LoadConfig();
 
  private:

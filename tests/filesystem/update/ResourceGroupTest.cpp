@@ -74,6 +74,17 @@ class ResourceGroupTest : public UpdateTests::UpdateTest {
   static ResourceKey KeyOf(const char* name) { return FileSystem::HashResourceName(name); }
 };
 
+TEST(DetachedResourceGroup, WithoutAFileSystemIsNeverReadyAndGivesNoItem) {
+  ResourceGroup group("maps", 3, true);
+  EXPECT_EQ(group.ConfigFileName(), "maps.pcfg");
+  EXPECT_EQ(group.PackageKey(), FileSystem::HashResourceName("maps.pak"));
+  EXPECT_EQ(group.ConfigKey(), FileSystem::HashResourceName("maps.pcfg"));
+  EXPECT_FALSE(group.IsReady());
+  Item item;
+  EXPECT_FALSE(group.NextItem(&item.hash1, &item.hash2, &item.isDelta, &item.localVersion));
+  EXPECT_FALSE(group.LoadConfig());
+}
+
 TEST_F(ResourceGroupTest, GroupNotLocalIsNotReadyAndAsksForItsWholePackage) {
   IFileSystem* fileSystem = StartReady();
   ASSERT_NE(fileSystem, nullptr);
