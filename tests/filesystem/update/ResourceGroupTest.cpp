@@ -254,6 +254,7 @@ struct OutdatedPackage {
   bool isDelta;
   uint32_t localVersion;
   const char* afterConfig;  // the next item once "solo.pcfg" is local; null: none asked
+  const char* member = "d.txt";  // as the group's configuration lists it
 };
 
 void PrintTo(const OutdatedPackage& c, std::ostream* out) { *out << c.label; }
@@ -266,7 +267,7 @@ class OutdatedGroupPackage : public ResourceGroupTest,
     const std::string v = std::to_string(version);
     return Publish(std::string(kGroups) + "serverversion " + std::to_string(serverVersion) +
                        "\n" + c.settings + "file d.txt " + v + " 0\ngroup solo " + v + " " +
-                       c.flags + "\nfirst d.txt\n",
+                       c.flags + "\nfirst " + c.member + "\n",
                    {{"d.txt", "delta " + v}});
   }
 };
@@ -317,7 +318,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(OutdatedPackage{"whole", "", "whole", "solo.pak", false, 0, nullptr},
                     OutdatedPackage{"delta", "", "", "solo.pak", true, 1, nullptr},
                     OutdatedPackage{"item_by_item", "settings HaveDeltaPackage=false\n", "",
-                                    "solo.pcfg", false, 0, "d.txt"}),
+                                    "solo.pcfg", false, 0, "d.txt"},
+                    // A link member is asked for as its target.
+                    OutdatedPackage{"item_by_item_through_link",
+                                    "settings HaveDeltaPackage=false\nlink d.txt dlink.txt\n", "",
+                                    "solo.pcfg", false, 0, "d.txt", "dlink.txt"}),
     [](const testing::TestParamInfo<OutdatedPackage>& info) { return info.param.label; });
 
 }  // namespace
