@@ -13,6 +13,7 @@
 #include "HttpDownloader.h"
 #include "ResourceGroup.h"
 #include "ResourceGroupConfig.h"
+#include "UpdateGroup.h"
 #include "UpdateServerList.h"
 #include "UpdatingFile.h"
 #include "VersionConfig.h"
@@ -62,7 +63,7 @@ bool UpdateManager::Init(FileSystem* fileSystem, bool updateMode, const char* pr
   servers_.reset(new (std::nothrow) UpdateServerList(fileSystem));
   if (servers_ == nullptr || !servers_->Create(servers, productName_.c_str())) return false;
   if (!CreateWorkers(workerCount, downloadBufferStep, skipHeadRequest)) return false;
-  if (!CheckUpdateGroups(groups)) return false;
+  if (!CreateUpdateGroups(groups)) return false;
   fileSystem->GetFileHash("singlefiles.pcfg", &singleFilesKey_.hash1, &singleFilesKey_.hash2);
   fileSystem->GetFileHash("updaterules.pcfg", &updateRulesKey_.hash1, &updateRulesKey_.hash2);
   ResetFlags();
@@ -85,18 +86,30 @@ bool UpdateManager::CreateWorkers(uint32_t count, uint32_t downloadBufferStep,
   return true;
 }
 
-// The queues themselves come with the request side; their names are checked
-// here so that a bad list fails the start as it always has.
-bool UpdateManager::CheckUpdateGroups(const UpdateGroupNode* groups) {
+// Every queue of the list, under its own name; a missing or repeated name
+// fails the start.
+bool UpdateManager::CreateUpdateGroups(const UpdateGroupNode* groups) {
   for (const UpdateGroupNode* node = groups; node != nullptr; node = node->next) {
     if (node->name == nullptr) return false;
     const std::string name(node->name);
-    if (std::find(updateGroupNames_.begin(), updateGroupNames_.end(), name) !=
-        updateGroupNames_.end())
-      return false;
-    updateGroupNames_.push_back(name);
+    if (updateGroupIndex_.count(name) != 0) return false;
+    std::unique_ptr<UpdateGroup> group(
+        new (std::nothrow) UpdateGroup(fileSystem_, this, name, node->fifo != 0));
+    if (group == nullptr) return false;
+    updateGroupIndex_[name] = group.get();
+    updateGroups_.push_back(std::move(group));
   }
   return true;
+}
+
+UpdateGroup* UpdateManager::FindUpdateGroup(const char* name) {
+  if (name == nullptr) return nullptr;
+  const auto found = updateGroupIndex_.find(name);
+  return found != updateGroupIndex_.end() ? found->second : nullptr;
+}
+
+void UpdateManager::ClearUpdateGroups() {
+  for (const std::unique_ptr<UpdateGroup>& group : updateGroups_) group->Clear();
 }
 
 void UpdateManager::ResetFlags() {
@@ -137,6 +150,9 @@ void UpdateManager::Exit() {
   // Worker destructors stop and join their threads: no lock held.
   workers_.clear();
   servers_.reset();
+  // No thread runs any more: the queues can go.
+  updateGroupIndex_.clear();
+  updateGroups_.clear();
   DeleteResourceGroups();
   ScopedLock guard(lock_);
   deltaSettings_ = DeltaSettings();
@@ -144,7 +160,11 @@ void UpdateManager::Exit() {
   downloaded_.clear();
   baseUrls_.clear();
   urlOrder_.clear();
-  updateGroupNames_.clear();
+  updatedFiles_.clear();
+  updateFailedFiles_.clear();
+  updatedResourceGroups_.clear();
+  updateFailedResourceGroups_.clear();
+  givenUp_.clear();
   versionMap_.clear();
   linkMap_.clear();
   versionMapLoaded_ = false;
@@ -622,6 +642,7 @@ void UpdateManager::Collect(HttpDownloader* worker) {
       }
       DetachWorker(worker);
       restartBudgets_[key] = 0;
+      givenUp_.insert(key);
     }
     worker->Finish();
     return;
@@ -663,8 +684,36 @@ void UpdateManager::Schedule(HttpDownloader* worker) {
   if (ScheduleWaitingFile(worker)) return;
   if (reserveFirstWorker_ && worker == workers_.front().get()) return;
   if (Stopping()) return;
-  // Requests, resource groups, single files and idle rules are served by
-  // the later passes.
+  if (ScheduleUpdateGroups(worker)) return;
+  // Resource groups, single files and idle rules are served by the later
+  // passes.
+}
+
+// The groups are asked in list order; no manager lock is held while a group
+// holds its own.
+bool UpdateManager::ScheduleUpdateGroups(HttpDownloader* worker) {
+  for (const std::unique_ptr<UpdateGroup>& group : updateGroups_) {
+    if (Stopping()) return false;
+    ResourceKey key{0, 0};
+    bool isDelta = false;
+    uint32_t localVersion = 0;
+    if (!group->NextTask(&key.hash1, &key.hash2, &isDelta, &localVersion)) continue;
+    uint32_t listed = 0;
+    if (!GetListedVersion(key, &listed)) continue;
+    std::string packageName;
+    {
+      ScopedLock guard(lock_);
+      packageName = isDelta ? DeltaPackageName(key,
+                                               GetDeltaFromVersion(localVersion, listed,
+                                                                   deltaSettings_),
+                                               listed)
+                            : FullPackageName(key, listed);
+      const auto budget = restartBudgets_.find(key);
+      if (budget != restartBudgets_.end()) worker->SetRestartBudget(budget->second);
+    }
+    return StartDownload(worker, key, listed, packageName);
+  }
+  return false;
 }
 
 bool UpdateManager::ScheduleWaitingFile(HttpDownloader* worker) {
@@ -699,6 +748,7 @@ bool UpdateManager::StartDownload(HttpDownloader* worker, const ResourceKey& key
                      packageName.c_str()))
     return false;
   ScopedLock guard(lock_);
+  givenUp_.erase(key);
   for (UpdatingFile* file : waitingFiles_)
     if (file->Key() == key) file->Attach(worker);
   return true;
@@ -722,6 +772,7 @@ void UpdateManager::RotateUrlOrder() {
 }
 
 void UpdateManager::StopUpdate() {
+  ClearUpdateGroups();
   {
     ScopedLock guard(lock_);
     stopUpdateRequested_ = true;
@@ -855,7 +906,11 @@ void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
 // Requests, progress and lists: served by the request side, which answers
 // nothing yet.
 
-bool UpdateManager::RequestFile(const char* name, const char* updateGroup) { return false; }
+bool UpdateManager::RequestFile(const char* name, const char* updateGroup) {
+  if (name == nullptr) return false;
+  UpdateGroup* group = FindUpdateGroup(updateGroup);
+  return group != nullptr && group->AddFile(name);
+}
 bool UpdateManager::HasResourceGroup(const ResourceKey& key) {
   ScopedLock guard(lock_);
   return resourceGroupIndex_.count(key) != 0;
@@ -884,13 +939,22 @@ bool UpdateManager::HaveDeltaPackage() {
   return deltaSettings_.haveDeltaPackage;
 }
 bool UpdateManager::RequestResourceGroup(const char* group, const char* updateGroup) {
-  return false;
+  if (group == nullptr) return false;
+  UpdateGroup* queue = FindUpdateGroup(updateGroup);
+  return queue != nullptr && queue->AddResourceGroup(group);
 }
 bool UpdateManager::IsAllResourceGroupsReady() { return false; }
 void UpdateManager::RequestAllResourceGroups() {}
 bool UpdateManager::IsAllReady() { return false; }
 void UpdateManager::RequestUpdateAll() {}
-int UpdateManager::GetUpdateTaskCount() { return 0; }
+// The update-all and all-groups requests are not counted yet: queued
+// requests and files waiting in OpenFile.
+int UpdateManager::GetUpdateTaskCount() {
+  int count = 0;
+  for (const std::unique_ptr<UpdateGroup>& group : updateGroups_) count += group->GetTaskCount();
+  ScopedLock guard(lock_);
+  return count + static_cast<int>(waitingFiles_.size());
+}
 float UpdateManager::GetUpdateSpeed() { return 0.0f; }
 
 bool UpdateManager::GetUpdateInfo(int worker, char* name, uint32_t nameSize, int* total,
@@ -908,8 +972,17 @@ bool UpdateManager::GetResourceGroupUpdateInfo(const char* group, char* name, ui
   return false;
 }
 
-bool UpdateManager::CancelAllUpdateRequests() { return false; }
-bool UpdateManager::CancelUpdateGroup(const char* updateGroup) { return false; }
+bool UpdateManager::CancelAllUpdateRequests() {
+  ClearUpdateGroups();
+  return true;
+}
+
+bool UpdateManager::CancelUpdateGroup(const char* updateGroup) {
+  UpdateGroup* group = FindUpdateGroup(updateGroup);
+  if (group == nullptr) return false;
+  group->Clear();
+  return true;
+}
 
 void UpdateManager::EnableIdleUpdate(bool enable) {
   ScopedLock guard(lock_);
@@ -934,11 +1007,99 @@ void UpdateManager::SetIdleUpdateInfo(int level, int map) {
   idleUpdateFinished_ = false;
 }
 
-bool UpdateManager::TakeOffUpdatedFiles(char* buffer, uint32_t size) { return false; }
-bool UpdateManager::TakeOffUpdateFailedFiles(char* buffer, uint32_t size) { return false; }
-bool UpdateManager::TakeOffUpdatedResourceGroups(char* buffer, uint32_t size) { return false; }
+bool UpdateManager::TakeOffUpdatedFiles(char* buffer, uint32_t size) {
+  return TakeOffList(&updatedFiles_, buffer, size);
+}
+
+bool UpdateManager::TakeOffUpdateFailedFiles(char* buffer, uint32_t size) {
+  return TakeOffList(&updateFailedFiles_, buffer, size);
+}
+
+bool UpdateManager::TakeOffUpdatedResourceGroups(char* buffer, uint32_t size) {
+  return TakeOffList(&updatedResourceGroups_, buffer, size);
+}
+
 bool UpdateManager::TakeOffUpdateFailedResourceGroups(char* buffer, uint32_t size) {
+  return TakeOffList(&updateFailedResourceGroups_, buffer, size);
+}
+
+// The whole list when it fits; otherwise the names that fit whole, cut at a
+// separator, and the rest stays listed. With no whole name fitting the
+// buffer gets an empty text and the list is kept.
+bool UpdateManager::TakeOffList(std::string* list, char* buffer, uint32_t size) {
+  if (buffer == nullptr || size == 0) return false;
+  ScopedLock guard(lock_);
+  if (list->size() < size) {
+    std::memcpy(buffer, list->c_str(), list->size() + 1);
+    list->clear();
+    return true;
+  }
+  // The last byte holds the NUL; a separator is sought from the byte before
+  // it backwards, none at all with a buffer of one byte.
+  for (size_t j = size - 1; j-- > 0;) {
+    if ((*list)[j] != ';') continue;
+    std::memcpy(buffer, list->data(), j);
+    buffer[j] = 0;
+    list->erase(0, j + 1);
+    return true;
+  }
+  buffer[0] = 0;
   return false;
+}
+
+bool UpdateManager::AppendToList(std::string* list, const char* name) {
+  if (name == nullptr) return false;
+  ScopedLock guard(lock_);
+  if (!list->empty()) list->push_back(';');
+  list->append(name);
+  return true;
+}
+
+bool UpdateManager::AppendUpdatedFile(const char* name) {
+  return AppendToList(&updatedFiles_, name);
+}
+
+bool UpdateManager::AppendUpdateFailedFile(const char* name) {
+  return AppendToList(&updateFailedFiles_, name);
+}
+
+bool UpdateManager::AppendUpdatedResourceGroup(const char* name) {
+  return AppendToList(&updatedResourceGroups_, name);
+}
+
+bool UpdateManager::AppendUpdateFailedResourceGroup(const char* name) {
+  return AppendToList(&updateFailedResourceGroups_, name);
+}
+
+ResourceKey UpdateManager::LinkTargetOf(const ResourceKey& key) {
+  ResourceKey target = key;
+  uint32_t version = 0;
+  if (!FindLinkTarget(key, &target, &version)) return key;
+  return target;
+}
+
+bool UpdateManager::IsRequestInFlight(const ResourceKey& key) {
+  ScopedLock guard(lock_);
+  return IsInFlight(key);
+}
+
+bool UpdateManager::HasGivenUp(const ResourceKey& key) {
+  ScopedLock guard(lock_);
+  return givenUp_.count(key) != 0;
+}
+
+void UpdateManager::TouchRestartBudget(const ResourceKey& key) {
+  ScopedLock guard(lock_);
+  const auto found = restartBudgets_.find(key);
+  if (found == restartBudgets_.end()) return;
+  if (found->second > 0) --found->second;
+  else restartBudgets_.erase(found);
+}
+
+int UpdateManager::PendingGroupFileCount(const ResourceKey& key) {
+  ScopedLock guard(lock_);
+  const auto found = resourceGroupIndex_.find(key);
+  return found != resourceGroupIndex_.end() ? found->second->UpdateFileCount() : 0;
 }
 
 }  // namespace FileSystem

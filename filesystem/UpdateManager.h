@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ class FileSystem;
 class HttpDownloader;
 class IReadFile;
 class ResourceGroup;
+class UpdateGroup;
 class UpdateServerList;
 class UpdatingFile;
 
@@ -104,6 +106,18 @@ class UpdateManager {
   bool TakeOffUpdatedResourceGroups(char* buffer, uint32_t size);
   bool TakeOffUpdateFailedResourceGroups(char* buffer, uint32_t size);
 
+  // Used by the update groups, with their own lock held.
+  ResourceKey LinkTargetOf(const ResourceKey& key);
+  bool IsRequestInFlight(const ResourceKey& key);
+  // True when the last download of the key failed after all its restarts.
+  bool HasGivenUp(const ResourceKey& key);
+  void TouchRestartBudget(const ResourceKey& key);
+  int PendingGroupFileCount(const ResourceKey& key);
+  bool AppendUpdatedFile(const char* name);
+  bool AppendUpdateFailedFile(const char* name);
+  bool AppendUpdatedResourceGroup(const char* name);
+  bool AppendUpdateFailedResourceGroup(const char* name);
+
  private:
   struct DownloadedPackage {
     ResourceKey key{0, 0};
@@ -120,7 +134,12 @@ class UpdateManager {
   enum class WorkerOwner { kNone, kScheduler, kStopUpdate };
 
   bool CreateWorkers(uint32_t count, uint32_t downloadBufferStep, bool skipHeadRequest);
-  bool CheckUpdateGroups(const UpdateGroupNode* groups);
+  bool CreateUpdateGroups(const UpdateGroupNode* groups);
+  UpdateGroup* FindUpdateGroup(const char* name);
+  void ClearUpdateGroups();
+  bool ScheduleUpdateGroups(HttpDownloader* worker);
+  bool AppendToList(std::string* list, const char* name);
+  bool TakeOffList(std::string* list, char* buffer, uint32_t size);
   void ResetFlags();
 
   bool Stopping();
@@ -177,7 +196,15 @@ class UpdateManager {
   std::map<ResourceKey, int> restartBudgets_;
   std::vector<BaseUrl> baseUrls_;
   std::vector<const char*> urlOrder_;
-  std::vector<std::string> updateGroupNames_;
+  // Made by Init before any thread starts and deleted by Exit after they
+  // end, so the list itself needs no lock; each group locks its queue.
+  std::vector<std::unique_ptr<UpdateGroup>> updateGroups_;
+  std::map<std::string, UpdateGroup*> updateGroupIndex_;
+  std::set<ResourceKey> givenUp_;
+  std::string updatedFiles_;
+  std::string updateFailedFiles_;
+  std::string updatedResourceGroups_;
+  std::string updateFailedResourceGroups_;
   std::vector<std::unique_ptr<ResourceGroup>> resourceGroups_;
   std::map<ResourceKey, ResourceGroup*> resourceGroupIndex_;
   DeltaSettings deltaSettings_;

@@ -109,7 +109,8 @@ IFileSystem* UpdateTest::Start(uint16_t updateServerPort, uint8_t updateMode) {
   params.packageBaseName = "data";
   params.packageExtension = "pak";
   params.updateServers = &serverNode_;
-  params.updateThreadCount = 2;
+  params.updateThreadCount = workerCount_;
+  params.updateGroups = updateGroups_;
   params.logSystem = &log_;
   params.updateMode = updateMode;
   params.idleUpdateEnabled = 1;

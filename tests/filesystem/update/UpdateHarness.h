@@ -67,6 +67,9 @@ class UpdateTest : public testing::Test {
   TestFixtures::FakeUpdateServer updateServer_;
   std::map<std::string, std::string> tree_;
   UpdateServerNode serverNode_{};
+  // Passed to Start as they are at the time.
+  UpdateGroupNode* updateGroups_ = nullptr;
+  uint32_t workerCount_ = 2;
 
  private:
   FileSystem::HttpDownloader::Timing savedTiming_;

@@ -1,0 +1,162 @@
+#include "UpdateGroup.h"
+
+#include <new>
+
+#include "FileSystemFacade.h"
+#include "UpdateManager.h"
+
+namespace FileSystem {
+
+UpdateGroup::UpdateGroup(FileSystem* fileSystem, UpdateManager* manager, const std::string& name,
+                         bool fifo)
+    : fileSystem_(fileSystem), manager_(manager), name_(name), fifo_(fifo) {}
+
+UpdateGroup::~UpdateGroup() { Clear(); }
+
+bool UpdateGroup::AddFile(const char* name) {
+  if (name == nullptr) return false;
+  ResourceKey key{0, 0};
+  if (!fileSystem_->GetFileHash(name, &key.hash1, &key.hash2)) return false;
+  key = manager_->LinkTargetOf(key);
+  {
+    ScopedLock guard(lock_);
+    if (IsQueued(name, false, key.hash1, key.hash2)) return true;
+  }
+  UpdateQueueNode* node = new (std::nothrow) UpdateQueueNode;
+  if (node == nullptr) return false;
+  node->hash1 = key.hash1;
+  node->hash2 = key.hash2;
+  node->text = name;
+  Insert(node);
+  return true;
+}
+
+bool UpdateGroup::AddResourceGroup(const char* name) {
+  if (name == nullptr) return false;
+  {
+    ScopedLock guard(lock_);
+    if (IsQueued(name, true, 0, 0)) return true;
+  }
+  UpdateQueueNode* node = new (std::nothrow) UpdateQueueNode;
+  if (node == nullptr) return false;
+  node->text = name;
+  node->isGroup = true;
+  Insert(node);
+  return true;
+}
+
+void UpdateGroup::Insert(UpdateQueueNode* node) {
+  ScopedLock guard(lock_);
+  if (fifo_) {
+    node->previous = last_;
+    if (last_ != nullptr) last_->next = node;
+    else first_ = node;
+    last_ = node;
+  } else {
+    node->next = first_;
+    if (first_ != nullptr) first_->previous = node;
+    else last_ = node;
+    first_ = node;
+  }
+}
+
+bool UpdateGroup::IsQueued(const std::string& text, bool isGroup, uint32_t hash1,
+                           uint32_t hash2) {
+  for (UpdateQueueNode* node = first_; node != nullptr; node = node->next) {
+    if (node->isGroup != isGroup || node->text != text) continue;
+    if (isGroup || (node->hash1 == hash1 && node->hash2 == hash2)) return true;
+  }
+  return false;
+}
+
+void UpdateGroup::Clear() {
+  ScopedLock guard(lock_);
+  while (first_ != nullptr) Remove(first_);
+}
+
+// Unlinks and frees the node; returns the one after it.
+UpdateQueueNode* UpdateGroup::Remove(UpdateQueueNode* node) {
+  UpdateQueueNode* next = node->next;
+  if (node->previous != nullptr) node->previous->next = next;
+  else first_ = next;
+  if (next != nullptr) next->previous = node->previous;
+  else last_ = node->previous;
+  delete node;
+  return next;
+}
+
+bool UpdateGroup::NextTask(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
+                           uint32_t* localVersion) {
+  if (hash1 == nullptr || hash2 == nullptr || isDelta == nullptr || localVersion == nullptr)
+    return false;
+  ScopedLock guard(lock_);
+  UpdateQueueNode* node = first_;
+  while (node != nullptr) {
+    if (node->isGroup) {
+      node = NextGroupTask(node);
+      continue;
+    }
+    bool found = false;
+    UpdateQueueNode* next = NextFileTask(node, &found);
+    if (found) {
+      *hash1 = node->hash1;
+      *hash2 = node->hash2;
+      *isDelta = false;
+      *localVersion = 0;
+      return true;
+    }
+    node = next;
+  }
+  return false;
+}
+
+// Under the lock: sets found when the node's file is to be fetched now;
+// otherwise returns the node to look at next.
+UpdateQueueNode* UpdateGroup::NextFileTask(UpdateQueueNode* node, bool* found) {
+  const ResourceKey key{node->hash1, node->hash2};
+  if (fileSystem_->IsFileReady(node->text.c_str())) {
+    manager_->AppendUpdatedFile(node->text.c_str());
+    return Remove(node);
+  }
+  if (manager_->IsRequestInFlight(key)) return node->next;
+  // A download of this file that failed after all its restarts ends the
+  // request, so that the host hears of it and a broken file is not fetched
+  // again and again.
+  if (node->issued && manager_->HasGivenUp(key)) {
+    manager_->AppendUpdateFailedFile(node->text.c_str());
+    return Remove(node);
+  }
+  manager_->TouchRestartBudget(key);
+  node->issued = true;
+  *found = true;
+  return node;
+}
+
+// Under the lock. Items of a known group are fetched through the group
+// itself, which cannot hand them out yet: such a request stays queued.
+UpdateQueueNode* UpdateGroup::NextGroupTask(UpdateQueueNode* node) {
+  ResourceKey key{0, 0};
+  if (!fileSystem_->GetFileHash(node->text.c_str(), &key.hash1, &key.hash2) ||
+      !manager_->HasResourceGroup(key)) {
+    manager_->AppendUpdateFailedResourceGroup(node->text.c_str());
+    return Remove(node);
+  }
+  return node->next;
+}
+
+int UpdateGroup::GetTaskCount() {
+  ScopedLock guard(lock_);
+  int count = 0;
+  for (UpdateQueueNode* node = first_; node != nullptr; node = node->next) {
+    if (!node->isGroup) {
+      ++count;
+      continue;
+    }
+    ResourceKey key{0, 0};
+    if (fileSystem_->GetFileHash(node->text.c_str(), &key.hash1, &key.hash2))
+      count += manager_->PendingGroupFileCount(key);
+  }
+  return count;
+}
+
+}  // namespace FileSystem
