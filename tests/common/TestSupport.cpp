@@ -74,6 +74,22 @@ TempFolder::~TempFolder() { RemoveTree(path_); }
 
 std::string TempFolder::File(const std::string& name) const { return path_ + "\\" + name; }
 
+std::string Compressible(size_t n) {
+  std::string s;
+  while (s.size() < n) s += "all work and no play makes a dull package. ";
+  s.resize(n);
+  return s;
+}
+
+std::string Random(size_t n, uint32_t seed) {
+  std::string s(n, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 23);
+  }
+  return s;
+}
+
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   FILE* file = fopen(path.c_str(), "wb");
   if (file == nullptr) return false;

@@ -2,6 +2,8 @@
 // temporary folder per test.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,11 @@ class TempFolder {
  private:
   std::string path_;
 };
+
+// Content for tests: text that compresses well, and bytes that do not
+// (the same bytes for the same seed).
+std::string Compressible(size_t n);
+std::string Random(size_t n, uint32_t seed);
 
 // Writes bytes to a file, creating or truncating it; false on failure.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);

@@ -31,6 +31,9 @@ using TestSupport::WriteWholeFile;
 
 namespace {
 
+using TestSupport::Compressible;
+using TestSupport::Random;
+
 constexpr uint64_t kTime = 0x01D5A1B2C3D4E5F0ull;  // some day in 2019
 
 FileSystem::FileSystem* OpenStore(const std::string& folder, bool updateMode, RecordingLog* log) {
@@ -46,22 +49,6 @@ FileSystem::FileSystem* OpenStore(const std::string& folder, bool updateMode, Re
   params.logSystem = log;
   params.updateMode = updateMode ? 1 : 0;
   return static_cast<FileSystem::FileSystem*>(FileSystem::Create(&params));
-}
-
-std::string Compressible(size_t n) {
-  std::string s;
-  while (s.size() < n) s += "all work and no play makes a dull package. ";
-  s.resize(n);
-  return s;
-}
-
-std::string Random(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  for (char& c : s) {
-    seed = seed * 1103515245u + 12345u;
-    c = static_cast<char>(seed >> 23);
-  }
-  return s;
 }
 
 std::string Encoded(int method, const std::string& content) {

@@ -41,23 +41,10 @@ using TestSupport::WriteWholeFile;
 
 namespace {
 
+using TestSupport::Compressible;
+using TestSupport::Random;
+
 ResourceKey Key(const std::string& name) { return FileSystem::HashResourceName(name.c_str()); }
-
-std::string Compressible(size_t n) {
-  std::string s;
-  while (s.size() < n) s += "the quick brown fox jumps over the lazy dog again. ";
-  s.resize(n);
-  return s;
-}
-
-std::string Random(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  for (char& c : s) {
-    seed = seed * 1103515245u + 12345u;
-    c = static_cast<char>(seed >> 23);
-  }
-  return s;
-}
 
 struct Entry {
   FileIndexEntry index;
