@@ -206,6 +206,20 @@ bool HttpDownloader::TakeImage(uint8_t** image, uint32_t* size) {
   return true;
 }
 
+bool HttpDownloader::GetTaskProgress(TaskProgress* progress) {
+  if (progress == nullptr) return false;
+  ScopedLock guard(lock_);
+  if (!hasTask_) return false;
+  progress->key1 = key1_;
+  progress->key2 = key2_;
+  progress->version = version_;
+  progress->fileName = fileName_;
+  progress->totalSize = totalSize_;
+  progress->downloadedSize = downloadedSize_;
+  progress->speed = speed_;
+  return true;
+}
+
 int64_t HttpDownloader::GetTotalSize() {
   ScopedLock guard(lock_);
   return totalSize_;

@@ -69,6 +69,19 @@ class HttpDownloader : private IStopSignal {
   // the image is null and size 0.
   bool TakeImage(uint8_t** image, uint32_t* size);
 
+  // What the task is and how far it got, read in one go.
+  struct TaskProgress {
+    uint32_t key1 = 0;
+    uint32_t key2 = 0;
+    uint32_t version = 0;
+    std::string fileName;
+    int64_t totalSize = 0;
+    int64_t downloadedSize = 0;
+    float speed = 0.0f;
+  };
+  // False while the worker has no task.
+  bool GetTaskProgress(TaskProgress* progress);
+
   int64_t GetTotalSize();
   int64_t GetDownloadedSize();
   float GetSpeed();

@@ -4,7 +4,6 @@
 
 #include "FileSystemFacade.h"
 #include "GroupFileList.h"
-#include "PackageManager.h"
 #include "UpdateManager.h"
 
 namespace FileSystem {
@@ -157,9 +156,10 @@ bool ResourceGroup::EnsureConfig() {
 bool ResourceGroup::LoadConfig() {
   if (fileSystem_ == nullptr || updateManager_ == nullptr) return false;
   std::vector<char> bytes;
-  if (!ReadConfig(&bytes)) return false;
+  if (!updateManager_->ReadLocalConfig(configFileName_.c_str(), &bytes)) return false;
   GroupFileList list;
-  if (!list.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) return false;
+  if (!list.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() - 1))
+    return false;
   firstFiles_.clear();
   subGroups_ = list.subGroups;
   lastFiles_.clear();
@@ -168,35 +168,12 @@ bool ResourceGroup::LoadConfig() {
   return true;
 }
 
-bool ResourceGroup::ReadConfig(std::vector<char>* bytes) {
-  IReadFile* file = fileSystem_->OpenFile(configFileName_.c_str(), 0, false, false);
-  if (file == nullptr) return false;
-  const int32_t size = file->GetSize();
-  bool read = size > 0;
-  if (read) {
-    bytes->resize(static_cast<size_t>(size));
-    read = file->Read(bytes->data(), static_cast<uint32_t>(size));
-  }
-  file->Release();
-  return read;
-}
-
 ResourceKey ResourceGroup::Resolve(const ResourceKey& key) {
-  ResourceKey target = key;
-  uint32_t version = 0;
-  return updateManager_->FindLinkTarget(key, &target, &version) ? target : key;
+  return updateManager_->LinkTargetOf(key);
 }
 
-// Here at exactly its listed version, through its link target if it has one.
 bool ResourceGroup::IsKeyReady(const ResourceKey& key) {
-  if (fileSystem_ == nullptr || updateManager_ == nullptr) return false;
-  ResourceKey target = key;
-  uint32_t listed = 0;
-  if (!updateManager_->FindLinkTarget(key, &target, &listed) &&
-      !updateManager_->GetListedVersion(key, &listed))
-    return false;
-  uint32_t indexed = 0;
-  return fileSystem_->Packages().FindEntry(target, &indexed) && indexed == listed;
+  return fileSystem_ != nullptr && updateManager_ != nullptr && updateManager_->IsKeyReady(key);
 }
 
 bool ResourceGroup::IsKeyInFlight(const ResourceKey& key) {

@@ -66,7 +66,6 @@ class ResourceGroup {
   bool FilesReady(const std::vector<ResourceKey>& files);
   bool IsKeyReady(const ResourceKey& key);
   bool IsKeyInFlight(const ResourceKey& key);
-  bool ReadConfig(std::vector<char>* bytes);
   ResourceKey Resolve(const ResourceKey& key);
   bool GetReady();
   void SetReady();

@@ -1,8 +1,10 @@
 #include "UpdateGroup.h"
 
+#include <algorithm>
 #include <new>
 
 #include "FileSystemFacade.h"
+#include "ResourceGroup.h"
 #include "UpdateManager.h"
 
 namespace FileSystem {
@@ -92,17 +94,18 @@ bool UpdateGroup::NextTask(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
   ScopedLock guard(lock_);
   UpdateQueueNode* node = first_;
   while (node != nullptr) {
-    if (node->isGroup) {
-      node = NextGroupTask(node);
-      continue;
-    }
     bool found = false;
-    UpdateQueueNode* next = NextFileTask(node, &found);
+    ResourceKey item{node->hash1, node->hash2};
+    bool delta = false;
+    uint32_t local = 0;
+    UpdateQueueNode* next = node->isGroup
+                                ? NextGroupTask(node, &item, &delta, &local, &found)
+                                : NextFileTask(node, &found);
     if (found) {
-      *hash1 = node->hash1;
-      *hash2 = node->hash2;
-      *isDelta = false;
-      *localVersion = 0;
+      *hash1 = item.hash1;
+      *hash2 = item.hash2;
+      *isDelta = delta;
+      *localVersion = local;
       return true;
     }
     node = next;
@@ -118,7 +121,7 @@ UpdateQueueNode* UpdateGroup::NextFileTask(UpdateQueueNode* node, bool* found) {
     manager_->AppendUpdatedFile(node->text.c_str());
     return Remove(node);
   }
-  if (manager_->IsRequestInFlight(key)) return node->next;
+  if (manager_->IsKeyInFlight(key)) return node->next;
   // A download of this file that failed after all its restarts ends the
   // request, so that the host hears of it and a broken file is not fetched
   // again and again.
@@ -132,18 +135,42 @@ UpdateQueueNode* UpdateGroup::NextFileTask(UpdateQueueNode* node, bool* found) {
   return node;
 }
 
-// Under the lock. Items of a known group are fetched through the group
-// itself, which cannot hand them out yet: such a request stays queued.
-UpdateQueueNode* UpdateGroup::NextGroupTask(UpdateQueueNode* node) {
+// Under the lock: the next item of the requested resource group, as the
+// group itself chooses it. A group the product does not know fails the
+// request; so does an item of it that was handed out and then given up.
+UpdateQueueNode* UpdateGroup::NextGroupTask(UpdateQueueNode* node, ResourceKey* item,
+                                            bool* isDelta, uint32_t* localVersion,
+                                            bool* found) {
   ResourceKey key{0, 0};
-  if (!fileSystem_->GetFileHash(node->text.c_str(), &key.hash1, &key.hash2) ||
-      !manager_->HasResourceGroup(key)) {
+  ResourceGroup* group = nullptr;
+  if (fileSystem_->GetFileHash(node->text.c_str(), &key.hash1, &key.hash2))
+    group = manager_->FindResourceGroup(key);
+  if (group == nullptr) {
     manager_->AppendUpdateFailedResourceGroup(node->text.c_str());
     return Remove(node);
   }
-  return node->next;
+  if (group->IsReady()) {
+    manager_->AppendUpdatedResourceGroup(node->text.c_str());
+    return Remove(node);
+  }
+  if (!group->NextItem(&item->hash1, &item->hash2, isDelta, localVersion)) return node->next;
+  if (WasIssued(node, *item) && manager_->HasGivenUp(*item)) {
+    manager_->AppendUpdateFailedResourceGroup(node->text.c_str());
+    return Remove(node);
+  }
+  manager_->TouchRestartBudget(*item);
+  if (!WasIssued(node, *item)) node->issuedItems.push_back(*item);
+  *found = true;
+  return node;
 }
 
+bool UpdateGroup::WasIssued(const UpdateQueueNode* node, const ResourceKey& key) {
+  return std::find(node->issuedItems.begin(), node->issuedItems.end(), key) !=
+         node->issuedItems.end();
+}
+
+// Files count one each; a group that is not ready counts its configured
+// number of tasks.
 int UpdateGroup::GetTaskCount() {
   ScopedLock guard(lock_);
   int count = 0;
@@ -153,8 +180,9 @@ int UpdateGroup::GetTaskCount() {
       continue;
     }
     ResourceKey key{0, 0};
-    if (fileSystem_->GetFileHash(node->text.c_str(), &key.hash1, &key.hash2))
-      count += manager_->PendingGroupFileCount(key);
+    if (!fileSystem_->GetFileHash(node->text.c_str(), &key.hash1, &key.hash2)) continue;
+    ResourceGroup* group = manager_->FindResourceGroup(key);
+    if (group != nullptr && !group->IsReady()) count += group->UpdateFileCount();
   }
   return count;
 }

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "CriticalSection.h"
+#include "ResourceName.h"
 
 namespace FileSystem {
 
@@ -24,6 +26,8 @@ struct UpdateQueueNode {
   // Handed to a worker at least once: a download that then fails for good
   // ends the request.
   bool issued = false;
+  // A group request: the items handed out for it so far.
+  std::vector<ResourceKey> issuedItems;
 };
 
 class UpdateGroup {
@@ -49,7 +53,9 @@ class UpdateGroup {
   bool IsQueued(const std::string& text, bool isGroup, uint32_t hash1, uint32_t hash2);
   UpdateQueueNode* Remove(UpdateQueueNode* node);
   UpdateQueueNode* NextFileTask(UpdateQueueNode* node, bool* found);
-  UpdateQueueNode* NextGroupTask(UpdateQueueNode* node);
+  UpdateQueueNode* NextGroupTask(UpdateQueueNode* node, ResourceKey* item, bool* isDelta,
+                                 uint32_t* localVersion, bool* found);
+  static bool WasIssued(const UpdateQueueNode* node, const ResourceKey& key);
 
   FileSystem* fileSystem_;
   UpdateManager* manager_;

@@ -13,7 +13,10 @@
 #include "HttpDownloader.h"
 #include "ResourceGroup.h"
 #include "ResourceGroupConfig.h"
+#include "SingleFileList.h"
 #include "UpdateGroup.h"
+#include "UpdateRule.h"
+#include "UpdateRuleList.h"
 #include "UpdateServerList.h"
 #include "UpdatingFile.h"
 #include "VersionConfig.h"
@@ -123,6 +126,12 @@ void UpdateManager::ResetFlags() {
   stopAll_ = stopInitialisation_ = stopAdder_ = false;
   stopUpdateRequested_ = false;
   workerOwner_ = WorkerOwner::kNone;
+  updateAllRequested_ = allGroupsRequested_ = false;
+  singleFilesIssued_ = singleFilesLoaded_ = singleFilesFailed_ = false;
+  rulesIssued_ = rulesLoaded_ = rulesFailed_ = false;
+  groupsDone_ = singleFilesDone_ = false;
+  groupCursor_ = singleFileCursor_ = 0;
+  pendingGroupCount_ = pendingSingleFileCount_ = 0;
   groupCountStale_ = singleFileCountStale_ = true;
   state_ = kStateDisabled;
 }
@@ -154,7 +163,9 @@ void UpdateManager::Exit() {
   updateGroupIndex_.clear();
   updateGroups_.clear();
   DeleteResourceGroups();
+  rules_.clear();
   ScopedLock guard(lock_);
+  singleFiles_.clear();
   deltaSettings_ = DeltaSettings();
   for (DownloadedPackage& package : downloaded_) delete[] package.image;
   downloaded_.clear();
@@ -570,6 +581,14 @@ bool UpdateManager::FindLinkTarget(const ResourceKey& key, ResourceKey* target,
   return true;
 }
 
+bool UpdateManager::IsKeyReady(const ResourceKey& key) {
+  ResourceKey target = key;
+  uint32_t listed = 0;
+  if (!FindLinkTarget(key, &target, &listed) && !GetListedVersion(key, &listed)) return false;
+  uint32_t indexed = 0;
+  return fileSystem_->Packages().FindEntry(target, &indexed) && indexed == listed;
+}
+
 // ---------------------------------------------------------------------------
 // Waiting files
 
@@ -642,7 +661,7 @@ void UpdateManager::Collect(HttpDownloader* worker) {
       }
       DetachWorker(worker);
       restartBudgets_[key] = 0;
-      givenUp_.insert(key);
+      DownloadLost(key);
     }
     worker->Finish();
     return;
@@ -680,13 +699,36 @@ void UpdateManager::Collect(HttpDownloader* worker) {
   worker->Finish();
 }
 
+// Under the lock: the key will not arrive from this download. Requests of
+// it give up, and a list the scheduler fetched for itself is asked for
+// again on a later turn instead of being waited for forever.
+void UpdateManager::DownloadLost(const ResourceKey& key) {
+  givenUp_.insert(key);
+  if (key == singleFilesKey_) singleFilesIssued_ = false;
+  if (key == updateRulesKey_) rulesIssued_ = false;
+}
+
+// The passes in their order; the first that ends the turn ends it.
 void UpdateManager::Schedule(HttpDownloader* worker) {
   if (ScheduleWaitingFile(worker)) return;
-  if (reserveFirstWorker_ && worker == workers_.front().get()) return;
+  if (reserveFirstWorker_ && IsWorkerAt(worker, 0)) return;
   if (Stopping()) return;
   if (ScheduleUpdateGroups(worker)) return;
-  // Resource groups, single files and idle rules are served by the later
-  // passes.
+  // The second worker takes no idle-rule work.
+  if (IsWorkerAt(worker, 1) && !AnyUpdateRequest()) return;
+  if (ScheduleSingleFileList(worker)) return;
+  if (ScheduleResourceGroups(worker)) return;
+  if (ScheduleSingleFiles(worker)) return;
+  ScheduleIdleRule(worker);
+}
+
+bool UpdateManager::IsWorkerAt(const HttpDownloader* worker, size_t position) const {
+  return position < workers_.size() && workers_[position].get() == worker;
+}
+
+bool UpdateManager::AnyUpdateRequest() {
+  ScopedLock guard(lock_);
+  return updateAllRequested_ || allGroupsRequested_;
 }
 
 // The groups are asked in list order; no manager lock is held while a group
@@ -698,22 +740,215 @@ bool UpdateManager::ScheduleUpdateGroups(HttpDownloader* worker) {
     bool isDelta = false;
     uint32_t localVersion = 0;
     if (!group->NextTask(&key.hash1, &key.hash2, &isDelta, &localVersion)) continue;
-    uint32_t listed = 0;
-    if (!GetListedVersion(key, &listed)) continue;
-    std::string packageName;
-    {
-      ScopedLock guard(lock_);
-      packageName = isDelta ? DeltaPackageName(key,
-                                               GetDeltaFromVersion(localVersion, listed,
-                                                                   deltaSettings_),
-                                               listed)
-                            : FullPackageName(key, listed);
-      const auto budget = restartBudgets_.find(key);
-      if (budget != restartBudgets_.end()) worker->SetRestartBudget(budget->second);
-    }
-    return StartDownload(worker, key, listed, packageName);
+    if (StartItem(worker, Item{key, isDelta, localVersion}, true)) return true;
   }
   return false;
+}
+
+bool UpdateManager::StartItem(HttpDownloader* worker, const Item& item, bool useRestartBudget) {
+  uint32_t listed = 0;
+  if (!GetListedVersion(item.key, &listed)) return false;
+  std::string packageName;
+  {
+    ScopedLock guard(lock_);
+    packageName = item.isDelta
+                      ? DeltaPackageName(item.key,
+                                         GetDeltaFromVersion(item.localVersion, listed,
+                                                             deltaSettings_),
+                                         listed)
+                      : FullPackageName(item.key, listed);
+    const auto budget = restartBudgets_.find(item.key);
+    if (useRestartBudget && budget != restartBudgets_.end())
+      worker->SetRestartBudget(budget->second);
+  }
+  return StartDownload(worker, item.key, listed, packageName);
+}
+
+// Pass 5: "singlefiles.pcfg" is fetched and loaded once an update of
+// everything is asked for.
+bool UpdateManager::ScheduleSingleFileList(HttpDownloader* worker) {
+  {
+    ScopedLock guard(lock_);
+    if (!updateAllRequested_ || singleFilesLoaded_ || singleFilesFailed_) return false;
+  }
+  if (IsKeyReady(singleFilesKey_)) {
+    const bool loaded = LoadSingleFiles();
+    ScopedLock guard(lock_);
+    singleFilesLoaded_ = loaded;
+    singleFilesFailed_ = !loaded;
+    singleFilesIssued_ = false;
+    singleFileCountStale_ = true;
+    return false;
+  }
+  {
+    ScopedLock guard(lock_);
+    if (singleFilesIssued_) return false;
+  }
+  if (!StartConfigDownload(worker, singleFilesKey_)) return false;
+  ScopedLock guard(lock_);
+  singleFilesIssued_ = true;
+  return true;
+}
+
+// A full download of a configuration file at its listed version, unless one
+// is already on its way.
+bool UpdateManager::StartConfigDownload(HttpDownloader* worker, const ResourceKey& key) {
+  if (IsKeyInFlight(key)) return false;
+  return StartItem(worker, Item{key, false, 0}, false);
+}
+
+// Pass 6: the resource groups in file order. The cursor moves over the
+// leading run of ready groups, so a finished prefix is not asked again.
+bool UpdateManager::ScheduleResourceGroups(HttpDownloader* worker) {
+  std::vector<ResourceGroup*> groups;
+  size_t cursor = 0;
+  {
+    ScopedLock guard(lock_);
+    // Before the groups are loaded there is nothing to count as done.
+    if (!(updateAllRequested_ || allGroupsRequested_) || groupsDone_ || !groupMapLoaded_)
+      return false;
+    for (const std::unique_ptr<ResourceGroup>& group : resourceGroups_)
+      groups.push_back(group.get());
+    cursor = groupCursor_;
+  }
+  bool leading = true;
+  bool started = false;
+  for (size_t i = cursor; i < groups.size() && !started; ++i) {
+    if (Stopping()) return true;
+    ResourceGroup* group = groups[i];
+    Item item;
+    if (!group->IsReady() &&
+        group->NextItem(&item.key.hash1, &item.key.hash2, &item.isDelta, &item.localVersion))
+      started = StartItem(worker, item, false);
+    if (leading && !started && group->IsReady()) ++cursor;
+    else leading = false;
+  }
+  ScopedLock guard(lock_);
+  groupCursor_ = cursor;
+  if (cursor >= groups.size()) groupsDone_ = true;
+  return started;
+}
+
+// Pass 7: the pairs of the single-file list, once it is loaded (or failed
+// to load, which leaves it empty).
+bool UpdateManager::ScheduleSingleFiles(HttpDownloader* worker) {
+  std::vector<ResourceKey> files;
+  size_t cursor = 0;
+  {
+    ScopedLock guard(lock_);
+    if (!updateAllRequested_ || singleFilesDone_) return false;
+    if (singleFilesIssued_) return true;
+    if (!singleFilesLoaded_ && !singleFilesFailed_) return false;
+    files = singleFiles_;
+    cursor = singleFileCursor_;
+  }
+  bool leading = true;
+  bool started = false;
+  for (size_t i = cursor; i < files.size() && !started; ++i) {
+    if (Stopping()) return true;
+    const bool ready = IsKeyReady(files[i]);
+    if (!ready && !IsKeyInFlight(files[i]))
+      started = StartItem(worker, Item{files[i], false, 0}, false);
+    if (leading && ready) ++cursor;
+    else leading = false;
+  }
+  ScopedLock guard(lock_);
+  singleFileCursor_ = cursor;
+  if (cursor >= files.size()) singleFilesDone_ = true;
+  return started;
+}
+
+// Pass 8, first half: "updaterules.pcfg" is fetched and loaded once, while
+// idle updating is enabled.
+bool UpdateManager::ScheduleUpdateRuleList(HttpDownloader* worker) {
+  {
+    ScopedLock guard(lock_);
+    if (!idleUpdateEnabled_ || rulesFailed_ || rulesLoaded_) return false;
+  }
+  if (IsKeyReady(updateRulesKey_)) {
+    const bool loaded = LoadUpdateRules();
+    ScopedLock guard(lock_);
+    rulesLoaded_ = loaded;
+    rulesFailed_ = !loaded;
+    rulesIssued_ = false;
+    return false;
+  }
+  {
+    ScopedLock guard(lock_);
+    if (rulesIssued_) return false;
+  }
+  if (!StartConfigDownload(worker, updateRulesKey_)) return false;
+  ScopedLock guard(lock_);
+  rulesIssued_ = true;
+  return true;
+}
+
+// Pass 8: the items of the rule the host selected, after everything asked
+// for; the rule, or the lack of one, decides when the idle update is done.
+bool UpdateManager::ScheduleIdleRule(HttpDownloader* worker) {
+  if (ScheduleUpdateRuleList(worker)) return true;
+  UpdateRule* rule = nullptr;
+  {
+    ScopedLock guard(lock_);
+    if (!rulesLoaded_ || !idleUpdateEnabled_ || idleUpdateFinished_) return true;
+    const auto found = rules_.find(UpdateRuleKey{idleLevel_, idleMap_});
+    if (found != rules_.end()) rule = found->second.get();
+  }
+  if (rule != nullptr) {
+    if (Stopping()) return true;
+    Item item;
+    if (rule->NextItem(&item.key.hash1, &item.key.hash2, &item.isDelta, &item.localVersion)) {
+      StartItem(worker, item, false);
+      return true;
+    }
+    if (!rule->IsFinished()) return true;
+  }
+  ScopedLock guard(lock_);
+  idleUpdateFinished_ = true;
+  return true;
+}
+
+bool UpdateManager::LoadSingleFiles() {
+  if (Stopping()) return false;
+  std::vector<char> bytes;
+  if (!ReadLocalConfig(SingleFileList::kFileName, &bytes)) return false;
+  SingleFileList list;
+  if (!list.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() - 1)) return false;
+  std::vector<ResourceKey> files;
+  for (const ResourceKey& key : list.files) {
+    if (Stopping()) return false;
+    files.push_back(LinkTargetOf(key));
+  }
+  ScopedLock guard(lock_);
+  singleFiles_.swap(files);
+  return true;
+}
+
+// The rule list: record i is rule i, kept under (level, map); a later
+// record with the same pair replaces an earlier one.
+bool UpdateManager::LoadUpdateRules() {
+  if (Stopping()) return false;
+  std::vector<char> bytes;
+  if (!ReadLocalConfig(UpdateRuleList::kFileName, &bytes)) return false;
+  UpdateRuleList list;
+  if (!list.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() - 1)) return false;
+  rules_.clear();
+  for (size_t i = 0; i < list.rules.size(); ++i) {
+    if (Stopping()) return false;
+    std::unique_ptr<UpdateRule> rule(
+        new (std::nothrow) UpdateRule(fileSystem_, this, static_cast<int>(i)));
+    if (rule == nullptr) return false;
+    rules_[UpdateRuleList::KeyOf(list.rules[i])] = std::move(rule);
+  }
+  return true;
+}
+
+bool UpdateManager::ReadLocalConfig(const char* name, std::vector<char>* bytes) {
+  IReadFile* file = fileSystem_->OpenFile(name, 0, false, false);
+  if (file == nullptr) return false;
+  const bool read = ReadWholeFile(file, bytes);
+  file->Release();
+  return read;
 }
 
 bool UpdateManager::ScheduleWaitingFile(HttpDownloader* worker) {
@@ -775,6 +1010,7 @@ void UpdateManager::StopUpdate() {
   ClearUpdateGroups();
   {
     ScopedLock guard(lock_);
+    updateAllRequested_ = allGroupsRequested_ = false;
     stopUpdateRequested_ = true;
   }
   // The running scheduler ends the tasks itself; without one, the workers
@@ -900,17 +1136,23 @@ void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
     TakeOffWaitingList(file);
   }
   restartBudgets_[package.key] = package.restartBudget;
+  // Each new download of a package that cannot be added spends one of the
+  // budget; once it is spent the requests for it give up, as they do after
+  // a download that keeps failing.
+  if (package.restartBudget <= 0) DownloadLost(package.key);
+  else if (package.key == singleFilesKey_) singleFilesIssued_ = false;
+  else if (package.key == updateRulesKey_) rulesIssued_ = false;
 }
 
 // ---------------------------------------------------------------------------
-// Requests, progress and lists: served by the request side, which answers
-// nothing yet.
+// Requests, counts and progress
 
 bool UpdateManager::RequestFile(const char* name, const char* updateGroup) {
   if (name == nullptr) return false;
   UpdateGroup* group = FindUpdateGroup(updateGroup);
   return group != nullptr && group->AddFile(name);
 }
+
 bool UpdateManager::HasResourceGroup(const ResourceKey& key) {
   ScopedLock guard(lock_);
   return resourceGroupIndex_.count(key) != 0;
@@ -938,42 +1180,181 @@ bool UpdateManager::HaveDeltaPackage() {
   ScopedLock guard(lock_);
   return deltaSettings_.haveDeltaPackage;
 }
+
 bool UpdateManager::RequestResourceGroup(const char* group, const char* updateGroup) {
   if (group == nullptr) return false;
   UpdateGroup* queue = FindUpdateGroup(updateGroup);
   return queue != nullptr && queue->AddResourceGroup(group);
 }
-bool UpdateManager::IsAllResourceGroupsReady() { return false; }
-void UpdateManager::RequestAllResourceGroups() {}
-bool UpdateManager::IsAllReady() { return false; }
-void UpdateManager::RequestUpdateAll() {}
-// The update-all and all-groups requests are not counted yet: queued
-// requests and files waiting in OpenFile.
+
+bool UpdateManager::IsAllResourceGroupsReady() {
+  ScopedLock guard(lock_);
+  return groupsDone_;
+}
+
+void UpdateManager::RequestAllResourceGroups() {
+  ScopedLock guard(lock_);
+  allGroupsRequested_ = true;
+}
+
+bool UpdateManager::IsAllReady() {
+  ScopedLock guard(lock_);
+  return groupsDone_ && singleFilesDone_;
+}
+
+void UpdateManager::RequestUpdateAll() {
+  ScopedLock guard(lock_);
+  updateAllRequested_ = true;
+}
+
 int UpdateManager::GetUpdateTaskCount() {
+  bool updateAll = false;
+  bool allGroups = false;
+  {
+    ScopedLock guard(lock_);
+    updateAll = updateAllRequested_;
+    allGroups = allGroupsRequested_;
+  }
+  if (updateAll) return PendingGroupCount() + PendingSingleFileCount();
   int count = 0;
   for (const std::unique_ptr<UpdateGroup>& group : updateGroups_) count += group->GetTaskCount();
-  ScopedLock guard(lock_);
-  return count + static_cast<int>(waitingFiles_.size());
+  {
+    ScopedLock guard(lock_);
+    count += static_cast<int>(waitingFiles_.size());
+  }
+  if (allGroups) count += PendingGroupCount();
+  return count;
 }
-float UpdateManager::GetUpdateSpeed() { return 0.0f; }
+
+// The groups not ready yet, recounted only after a package was added.
+int UpdateManager::PendingGroupCount() {
+  std::vector<ResourceGroup*> groups;
+  {
+    ScopedLock guard(lock_);
+    if (!groupMapLoaded_) return 1;
+    if (groupsDone_) return 0;
+    if (!groupCountStale_) return pendingGroupCount_;
+    groupCountStale_ = false;
+    for (const std::unique_ptr<ResourceGroup>& group : resourceGroups_)
+      groups.push_back(group.get());
+  }
+  int count = 0;
+  for (ResourceGroup* group : groups)
+    if (!group->IsReady()) ++count;
+  ScopedLock guard(lock_);
+  pendingGroupCount_ = count;
+  return count;
+}
+
+// The single files not ready yet, "singlefiles.pcfg" itself included.
+int UpdateManager::PendingSingleFileCount() {
+  std::vector<ResourceKey> files;
+  {
+    ScopedLock guard(lock_);
+    if (singleFilesDone_) return 0;
+    if (singleFilesLoaded_) {
+      if (!singleFileCountStale_) return pendingSingleFileCount_;
+      singleFileCountStale_ = false;
+      files = singleFiles_;
+    }
+  }
+  const int listPending = IsKeyReady(singleFilesKey_) ? 0 : 1;
+  bool loaded = false;
+  {
+    ScopedLock guard(lock_);
+    loaded = singleFilesLoaded_;
+  }
+  if (!loaded) return listPending;
+  int count = listPending;
+  for (const ResourceKey& key : files)
+    if (!IsKeyReady(key)) ++count;
+  ScopedLock guard(lock_);
+  pendingSingleFileCount_ = count;
+  return count;
+}
+
+float UpdateManager::GetUpdateSpeed() {
+  float speed = 0.0f;
+  for (const std::unique_ptr<HttpDownloader>& worker : workers_) speed += worker->GetSpeed();
+  return speed;
+}
+
+bool UpdateManager::ReadProgress(HttpDownloader* worker, Progress* progress) {
+  HttpDownloader::TaskProgress task;
+  if (!worker->GetTaskProgress(&task)) return false;
+  progress->key = ResourceKey{task.key1, task.key2};
+  progress->name = task.fileName;
+  // Hosts receive the low 32 bits of the byte counts.
+  progress->total = static_cast<int>(static_cast<uint32_t>(task.totalSize));
+  progress->done = static_cast<int>(static_cast<uint32_t>(task.downloadedSize));
+  progress->speed = task.speed;
+  return true;
+}
+
+// A name that does not fit the buffer with its 0 is not reported.
+bool UpdateManager::CopyProgress(const Progress& progress, char* name, uint32_t nameSize,
+                                 int* total, int* done, float* speed) {
+  if (progress.name.size() >= nameSize) return false;
+  std::memcpy(name, progress.name.c_str(), progress.name.size() + 1);
+  name[nameSize - 1] = 0;
+  *total = progress.total;
+  *done = progress.done;
+  *speed = progress.speed;
+  return true;
+}
 
 bool UpdateManager::GetUpdateInfo(int worker, char* name, uint32_t nameSize, int* total,
                                   int* done, float* speed) {
-  return false;
+  if (worker < 0 || static_cast<size_t>(worker) >= workers_.size()) return false;
+  if (name == nullptr || nameSize == 0 || total == nullptr || done == nullptr ||
+      speed == nullptr)
+    return false;
+  Progress progress;
+  {
+    ScopedLock guard(lock_);
+    if (!ReadProgress(workers_[static_cast<size_t>(worker)].get(), &progress)) return false;
+  }
+  return CopyProgress(progress, name, nameSize, total, done, speed);
 }
 
 bool UpdateManager::GetFileUpdateInfo(const char* file, char* name, uint32_t nameSize,
                                       int* total, int* done, float* speed) {
-  return false;
+  if (file == nullptr) return false;
+  ResourceKey key{0, 0};
+  if (!fileSystem_->GetFileHash(file, &key.hash1, &key.hash2)) return false;
+  return FindKeyProgress(LinkTargetOf(key), name, nameSize, total, done, speed);
 }
 
+// Only the download of the group's whole package is reported; its single
+// items are reported as files.
 bool UpdateManager::GetResourceGroupUpdateInfo(const char* group, char* name, uint32_t nameSize,
                                                int* total, int* done, float* speed) {
+  if (group == nullptr) return false;
+  const ResourceGroup* found = FindResourceGroup(HashResourceName(group));
+  if (found == nullptr) return false;
+  return FindKeyProgress(found->PackageKey(), name, nameSize, total, done, speed);
+}
+
+// The first worker in list order fetching any version of the key whose
+// package name fits the buffer.
+bool UpdateManager::FindKeyProgress(const ResourceKey& key, char* name, uint32_t nameSize,
+                                    int* total, int* done, float* speed) {
+  if (name == nullptr || nameSize == 0 || total == nullptr || done == nullptr || speed == nullptr)
+    return false;
+  ScopedLock guard(lock_);
+  for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
+    Progress progress;
+    if (ReadProgress(worker.get(), &progress) && progress.key == key &&
+        CopyProgress(progress, name, nameSize, total, done, speed))
+      return true;
+  }
   return false;
 }
 
 bool UpdateManager::CancelAllUpdateRequests() {
   ClearUpdateGroups();
+  ScopedLock guard(lock_);
+  updateAllRequested_ = allGroupsRequested_ = false;
   return true;
 }
 
@@ -1078,11 +1459,6 @@ ResourceKey UpdateManager::LinkTargetOf(const ResourceKey& key) {
   return target;
 }
 
-bool UpdateManager::IsRequestInFlight(const ResourceKey& key) {
-  ScopedLock guard(lock_);
-  return IsInFlight(key);
-}
-
 bool UpdateManager::HasGivenUp(const ResourceKey& key) {
   ScopedLock guard(lock_);
   return givenUp_.count(key) != 0;
@@ -1094,12 +1470,6 @@ void UpdateManager::TouchRestartBudget(const ResourceKey& key) {
   if (found == restartBudgets_.end()) return;
   if (found->second > 0) --found->second;
   else restartBudgets_.erase(found);
-}
-
-int UpdateManager::PendingGroupFileCount(const ResourceKey& key) {
-  ScopedLock guard(lock_);
-  const auto found = resourceGroupIndex_.find(key);
-  return found != resourceGroupIndex_.end() ? found->second->UpdateFileCount() : 0;
 }
 
 }  // namespace FileSystem

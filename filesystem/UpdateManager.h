@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "BaseUrl.h"
-#include "DeltaSettings.h"
 #include "CriticalSection.h"
+#include "DeltaSettings.h"
 #include "ResourceName.h"
 #include "Thread.h"
+#include "UpdateRuleList.h"
 
 struct UpdateServerNode;
 struct UpdateGroupNode;
@@ -26,6 +27,7 @@ class HttpDownloader;
 class IReadFile;
 class ResourceGroup;
 class UpdateGroup;
+class UpdateRule;
 class UpdateServerList;
 class UpdatingFile;
 
@@ -58,6 +60,9 @@ class UpdateManager {
   bool GetListedVersion(const ResourceKey& key, uint32_t* version);
   // True with the target and its listed version when the key is a link member.
   bool FindLinkTarget(const ResourceKey& key, ResourceKey* target, uint32_t* version);
+  // The key's content is local at exactly its listed version, looked up
+  // through its link target when it has one.
+  bool IsKeyReady(const ResourceKey& key);
 
   // A file for OpenFile that receives the key's content at its listed
   // version once downloaded; null outside update mode or before the version
@@ -75,6 +80,9 @@ class UpdateManager {
   bool IsKeyInFlight(const ResourceKey& key);
   // The HaveDeltaPackage setting of "resourcegroup.pcfg".
   bool HaveDeltaPackage();
+  // A configuration resource read whole from the local packages, without
+  // download, followed by a 0 byte; false when it is missing or empty.
+  bool ReadLocalConfig(const char* name, std::vector<char>* bytes);
 
   bool RequestFile(const char* name, const char* updateGroup);
   bool HasResourceGroup(const ResourceKey& key);
@@ -108,11 +116,10 @@ class UpdateManager {
 
   // Used by the update groups, with their own lock held.
   ResourceKey LinkTargetOf(const ResourceKey& key);
-  bool IsRequestInFlight(const ResourceKey& key);
-  // True when the last download of the key failed after all its restarts.
+  // True when the last download of the key failed after all its restarts,
+  // or its package could not be added once its budget was spent.
   bool HasGivenUp(const ResourceKey& key);
   void TouchRestartBudget(const ResourceKey& key);
-  int PendingGroupFileCount(const ResourceKey& key);
   bool AppendUpdatedFile(const char* name);
   bool AppendUpdateFailedFile(const char* name);
   bool AppendUpdatedResourceGroup(const char* name);
@@ -132,6 +139,20 @@ class UpdateManager {
   };
   // Who may start and end the workers' tasks at the moment.
   enum class WorkerOwner { kNone, kScheduler, kStopUpdate };
+
+  struct Item {
+    ResourceKey key{0, 0};
+    bool isDelta = false;
+    uint32_t localVersion = 0;
+  };
+  // A worker's view for the progress queries.
+  struct Progress {
+    ResourceKey key{0, 0};
+    std::string name;
+    int total = 0;
+    int done = 0;
+    float speed = 0.0f;
+  };
 
   bool CreateWorkers(uint32_t count, uint32_t downloadBufferStep, bool skipHeadRequest);
   bool CreateUpdateGroups(const UpdateGroupNode* groups);
@@ -176,12 +197,38 @@ class UpdateManager {
   void FillWaitingFiles(const DownloadedPackage& package, char* buffer, uint32_t size);
   void FailWaitingFiles(const DownloadedPackage& package);
 
-  // Scheduling and collecting, on the query thread.
+  // Scheduling and collecting, on the query thread. Each pass returns true
+  // when it ends the worker's turn.
   void Collect(HttpDownloader* worker);
   void Schedule(HttpDownloader* worker);
   bool ScheduleWaitingFile(HttpDownloader* worker);
+  bool ScheduleSingleFileList(HttpDownloader* worker);
+  bool ScheduleResourceGroups(HttpDownloader* worker);
+  bool ScheduleSingleFiles(HttpDownloader* worker);
+  bool ScheduleUpdateRuleList(HttpDownloader* worker);
+  bool ScheduleIdleRule(HttpDownloader* worker);
+  bool AnyUpdateRequest();
+  bool IsWorkerAt(const HttpDownloader* worker, size_t position) const;
+  // A download of the item at its listed version; false (nothing started)
+  // while the listed version is unknown.
+  bool StartItem(HttpDownloader* worker, const Item& item, bool useRestartBudget);
   bool StartDownload(HttpDownloader* worker, const ResourceKey& key, uint32_t version,
                      const std::string& packageName);
+  // A configuration file the scheduler fetches for itself.
+  bool StartConfigDownload(HttpDownloader* worker, const ResourceKey& key);
+  bool LoadSingleFiles();
+  bool LoadUpdateRules();
+  // A download of the key failed for good or its package could not be added.
+  void DownloadLost(const ResourceKey& key);
+
+  // Counting and progress.
+  int PendingGroupCount();
+  int PendingSingleFileCount();
+  static bool ReadProgress(HttpDownloader* worker, Progress* progress);
+  static bool CopyProgress(const Progress& progress, char* name, uint32_t nameSize, int* total,
+                           int* done, float* speed);
+  bool FindKeyProgress(const ResourceKey& key, char* name, uint32_t nameSize, int* total,
+                       int* done, float* speed);
   bool IsInFlight(const ResourceKey& key);
   void RotateUrlOrder();
   // Under the lock.
@@ -209,6 +256,9 @@ class UpdateManager {
   std::map<ResourceKey, ResourceGroup*> resourceGroupIndex_;
   DeltaSettings deltaSettings_;
   std::map<ResourceKey, LinkTarget> linkMap_;
+  // Written once by the scheduler, read by the counting under the lock.
+  std::vector<ResourceKey> singleFiles_;
+  std::map<UpdateRuleKey, std::unique_ptr<UpdateRule>> rules_;
   std::deque<DownloadedPackage> downloaded_;
   ResourceKey singleFilesKey_{0, 0};
   ResourceKey updateRulesKey_{0, 0};
@@ -222,6 +272,10 @@ class UpdateManager {
   std::vector<std::unique_ptr<HttpDownloader>> workers_;
   uint32_t serverVersion_ = 0;
   uint32_t workerCount_ = 5;
+  size_t groupCursor_ = 0;
+  size_t singleFileCursor_ = 0;
+  int pendingGroupCount_ = 0;
+  int pendingSingleFileCount_ = 0;
   int mirrorCount_ = 0;
   int idleLevel_ = 0;
   int idleMap_ = 0;
@@ -241,6 +295,16 @@ class UpdateManager {
   bool stopInitialisation_ = false;
   bool stopAdder_ = false;
   bool stopUpdateRequested_ = false;
+  bool updateAllRequested_ = false;
+  bool allGroupsRequested_ = false;
+  bool singleFilesIssued_ = false;
+  bool singleFilesLoaded_ = false;
+  bool singleFilesFailed_ = false;
+  bool rulesIssued_ = false;
+  bool rulesLoaded_ = false;
+  bool rulesFailed_ = false;
+  bool groupsDone_ = false;
+  bool singleFilesDone_ = false;
   bool groupCountStale_ = true;
   bool singleFileCountStale_ = true;
   bool reserveFirstWorker_ = false;

@@ -113,7 +113,7 @@ IFileSystem* UpdateTest::Start(uint16_t updateServerPort, uint8_t updateMode) {
   params.updateGroups = updateGroups_;
   params.logSystem = &log_;
   params.updateMode = updateMode;
-  params.idleUpdateEnabled = 1;
+  params.idleUpdateEnabled = idleUpdate_;
   return FileSystem::Create(&params);
 }
 

@@ -70,6 +70,9 @@ class UpdateTest : public testing::Test {
   // Passed to Start as they are at the time.
   UpdateGroupNode* updateGroups_ = nullptr;
   uint32_t workerCount_ = 2;
+  // Off unless a test is about idle updating: its pass fetches the rule
+  // list on otherwise idle workers.
+  uint8_t idleUpdate_ = 0;
 
  private:
   FileSystem::HttpDownloader::Timing savedTiming_;
