@@ -81,16 +81,17 @@ bool ResourceGroup::NextItem(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
 bool ResourceGroup::NextItemIn(Walk* walk, Item* item) {
   if (fileSystem_ == nullptr || updateManager_ == nullptr) return false;
   if (InWalk(*walk, this) || GetReady()) return false;
+  // A package of the group on its way brings the members along, even one
+  // whose entry is already indexed while the rest is still being added.
+  if (IsKeyInFlight(packageKey_)) return false;
   uint32_t local = 0;
   if (!fileSystem_->Packages().FindEntry(packageKey_, &local)) {
     // Nothing of the group is here yet: it is fetched whole first.
-    if (IsKeyInFlight(packageKey_)) return false;
     item->key = packageKey_;
     return true;
   }
   const bool packageReady = IsKeyReady(packageKey_);
   if (!packageReady && (wholeUpdate_ || updateManager_->HaveDeltaPackage())) {
-    if (IsKeyInFlight(packageKey_)) return false;
     item->key = packageKey_;
     item->isDelta = !wholeUpdate_;
     item->localVersion = wholeUpdate_ ? 0 : local;

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "DownloadPackageName.h"
 #include "FileSystemFacade.h"
 #include "ProductReplyBuilder.h"
 #include "ResourceGroup.h"
@@ -41,15 +42,6 @@ class ResourceGroupTest : public UpdateTests::UpdateTest {
   void SetUp() override {
     UpdateTest::SetUp();
     ASSERT_TRUE(Publish(kGroups));
-  }
-
-  IFileSystem* StartReady() {
-    AnswerQueries();
-    IFileSystem* fileSystem = Start();
-    if (fileSystem != nullptr && !WaitForState(fileSystem, FileSystem::kStateReadyForUpdate)) {
-      ADD_FAILURE() << "state " << fileSystem->GetUpdateState();
-    }
-    return fileSystem;
   }
 
   // Downloads the resource through OpenFile and waits until it is local.
@@ -265,32 +257,40 @@ class OutdatedGroupPackage : public ResourceGroupTest,
   bool PublishSolo(uint16_t serverVersion, uint16_t version) {
     const OutdatedPackage& c = GetParam();
     const std::string v = std::to_string(version);
+    const std::string delta = version > 1 ? "delta solo 1 " + v + "\n" : "";
     return Publish(std::string(kGroups) + "serverversion " + std::to_string(serverVersion) +
                        "\n" + c.settings + "file d.txt " + v + " 0\ngroup solo " + v + " " +
-                       c.flags + "\nfirst " + c.member + "\n",
+                       c.flags + "\nfirst " + c.member + "\n" + delta,
                    {{"d.txt", "delta " + v}});
   }
+
+  // Fetches "solo" at version 1, publishes version 2 and starts a file
+  // system that is told of it.
+  IFileSystem* StartWithOutdatedSolo() {
+    if (!newer_.Ok() || !PublishSolo(3, 1)) return nullptr;
+    IFileSystem* first = StartReady();
+    if (first == nullptr) return nullptr;
+    Fetch(first, "solo.pak");
+    first->Release();
+    if (!PublishSolo(4, 2)) return nullptr;
+    // A second update server, so the restart is told of the new version.
+    TestFixtures::ReplySpec reply = TestFixtures::GoodReply(UpdateTests::kProduct, 4);
+    reply.entries.clear();
+    reply.entries.push_back({http_.Origin() + "/", false});
+    newer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
+    IFileSystem* fileSystem = Start(newer_.Port());
+    if (fileSystem != nullptr && !WaitForState(fileSystem, FileSystem::kStateReadyForUpdate))
+      ADD_FAILURE() << "state " << fileSystem->GetUpdateState();
+    return fileSystem;
+  }
+
+  TestFixtures::FakeUpdateServer newer_;
 };
 
 TEST_P(OutdatedGroupPackage, GivesTheItemItsFlagsAskFor) {
   const OutdatedPackage& c = GetParam();
-  ASSERT_TRUE(PublishSolo(3, 1));
-  IFileSystem* first = StartReady();
-  ASSERT_NE(first, nullptr);
-  Fetch(first, "solo.pak");
-  first->Release();
-
-  // A second update server, so the restart is told of the new server version.
-  ASSERT_TRUE(PublishSolo(4, 2));
-  TestFixtures::FakeUpdateServer newer;
-  ASSERT_TRUE(newer.Ok());
-  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(UpdateTests::kProduct, 4);
-  reply.entries.clear();
-  reply.entries.push_back({http_.Origin() + "/", false});
-  newer.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
-  IFileSystem* fileSystem = Start(newer.Port());
+  IFileSystem* fileSystem = StartWithOutdatedSolo();
   ASSERT_NE(fileSystem, nullptr);
-  ASSERT_TRUE(WaitForState(fileSystem, FileSystem::kStateReadyForUpdate));
   EXPECT_FALSE(fileSystem->IsFileReady("d.txt"));
   EXPECT_FALSE(fileSystem->IsResourceGroupReady("solo"));
   ResourceGroup* solo = Group(fileSystem, "solo");
@@ -310,6 +310,27 @@ TEST_P(OutdatedGroupPackage, GivesTheItemItsFlagsAskFor) {
     EXPECT_FALSE(Next(solo, &next));
     EXPECT_TRUE(fileSystem->IsResourceGroupReady("solo"));
   }
+  fileSystem->Release();
+}
+
+TEST_P(OutdatedGroupPackage, RequestBringsTheGroupUpToDateThroughThatItem) {
+  const OutdatedPackage& c = GetParam();
+  UseDefaultGroup();
+  IFileSystem* fileSystem = StartWithOutdatedSolo();
+  ASSERT_NE(fileSystem, nullptr);
+  ASSERT_TRUE(fileSystem->UpdateResourceGroup("solo", "default"));
+  EXPECT_EQ(TakeOff(fileSystem, UpdateTests::List::kUpdatedGroups, "solo"), "solo");
+  EXPECT_TRUE(fileSystem->IsResourceGroupReady("solo"));
+  EXPECT_EQ(LocalContentOf(fileSystem, "d.txt"), "delta 2");
+  const FileSystem::ResourceKey solo = KeyOf("solo.pak");
+  const std::string whole = FileSystem::FullPackageName(solo, 2);
+  const std::string delta = FileSystem::DeltaPackageName(solo, 1, 2);
+  const bool itemByItem = c.afterConfig != nullptr;
+  EXPECT_EQ(RequestsFor(whole), !itemByItem && !c.isDelta ? 1u : 0u);
+  EXPECT_EQ(RequestsFor(delta), c.isDelta ? 1u : 0u);
+  EXPECT_EQ(RequestsFor(PackageOf("d.txt", 2)), itemByItem ? 1u : 0u);
+  EXPECT_EQ(TakeOffNow(fileSystem, UpdateTests::List::kFailedGroups), "");
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
   fileSystem->Release();
 }
 

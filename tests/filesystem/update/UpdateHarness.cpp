@@ -114,7 +114,24 @@ IFileSystem* UpdateTest::Start(uint16_t updateServerPort, uint8_t updateMode) {
   params.logSystem = &log_;
   params.updateMode = updateMode;
   params.idleUpdateEnabled = idleUpdate_;
+  params.reserveFirstDownloader = reserveFirstWorker_;
   return FileSystem::Create(&params);
+}
+
+IFileSystem* UpdateTest::StartReady() {
+  AnswerQueries();
+  IFileSystem* fileSystem = Start();
+  if (fileSystem != nullptr && !WaitForState(fileSystem, FileSystem::kStateReadyForUpdate)) {
+    ADD_FAILURE() << "the file system never got ready, state " << fileSystem->GetUpdateState();
+    fileSystem->Release();
+    return nullptr;
+  }
+  return fileSystem;
+}
+
+void UpdateTest::UseDefaultGroup(uint8_t fifo) {
+  defaultGroup_ = {"default", fifo, nullptr};
+  updateGroups_ = &defaultGroup_;
 }
 
 bool UpdateTest::WaitForState(IFileSystem* fileSystem, int state) {
@@ -136,6 +153,53 @@ std::string UpdateTest::ContentOf(IReadFile* file) {
   const int32_t size = file->GetSize();
   std::string content(static_cast<size_t>(size), '\0');
   if (size > 0 && !file->Read(&content[0], static_cast<uint32_t>(size))) return "<short read>";
+  return content;
+}
+
+}  // namespace UpdateTests
+
+namespace UpdateTests {
+
+namespace {
+
+bool TakeOffOnce(IFileSystem* fileSystem, List list, char* buffer, uint32_t size) {
+  switch (list) {
+    case List::kUpdatedFiles: return fileSystem->TakeOffUpdatedFiles(buffer, size);
+    case List::kFailedFiles: return fileSystem->TakeOffUpdateFailedFiles(buffer, size);
+    case List::kUpdatedGroups:
+      return fileSystem->TakeOffUpdatedResourceGroups(buffer, size);
+    case List::kFailedGroups:
+      return fileSystem->TakeOffUpdateFailedResourceGroups(buffer, size);
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string UpdateTest::TakeOff(IFileSystem* fileSystem, List list, const std::string& expected) {
+  std::string all;
+  Eventually([&] {
+    const std::string now = TakeOffNow(fileSystem, list);
+    if (!now.empty()) {
+      if (!all.empty()) all += ';';
+      all += now;
+    }
+    return all.size() >= expected.size();
+  });
+  return all;
+}
+
+std::string UpdateTest::TakeOffNow(IFileSystem* fileSystem, List list) {
+  char buffer[4096];
+  if (!TakeOffOnce(fileSystem, list, buffer, sizeof buffer)) return "<cannot take off>";
+  return buffer;
+}
+
+std::string UpdateTest::LocalContentOf(IFileSystem* fileSystem, const char* name) {
+  IReadFile* file = fileSystem->OpenFile(name, 0, false, false);
+  if (file == nullptr) return "<missing>";
+  const std::string content = ContentOf(file);
+  file->Release();
   return content;
 }
 

@@ -36,6 +36,9 @@ bool Eventually(Condition condition) {
   return condition();
 }
 
+// The four lists of finished and failed requests.
+enum class List { kUpdatedFiles, kFailedFiles, kUpdatedGroups, kFailedGroups };
+
 class UpdateTest : public testing::Test {
  protected:
   void SetUp() override;
@@ -54,11 +57,25 @@ class UpdateTest : public testing::Test {
   void AnswerQueriesWith(const std::vector<std::pair<std::string, bool>>& urls);
   IFileSystem* Start(uint16_t updateServerPort, uint8_t updateMode = 1);
   IFileSystem* Start() { return Start(updateServer_.Port()); }
+  // Answers the queries and starts a file system that has reached
+  // "ReadyForUpdate"; null with a test failure otherwise.
+  IFileSystem* StartReady();
+  // One queue, "default", with the given order, passed to Start.
+  void UseDefaultGroup(uint8_t fifo = 1);
   static bool WaitForState(IFileSystem* fileSystem, int state);
   // How many recorded GET requests name the package.
   size_t RequestsFor(const std::string& package);
   // Waits until the file is done loading and returns its content.
   static std::string ContentOf(IReadFile* file);
+  // The content of a resource that is local now, read in local mode terms
+  // (no download); "<missing>" when it cannot be opened.
+  static std::string LocalContentOf(IFileSystem* fileSystem, const char* name);
+
+  // Collects what one of the four lists gives until the text is at least as
+  // long as the expected one (or the wait ends), names joined by ';'.
+  static std::string TakeOff(IFileSystem* fileSystem, List list, const std::string& expected);
+  // What the list holds right now, taken off whole.
+  static std::string TakeOffNow(IFileSystem* fileSystem, List list);
 
   TestSupport::RecordingLog log_;
   TestSupport::TempFolder data_;
@@ -73,6 +90,8 @@ class UpdateTest : public testing::Test {
   // Off unless a test is about idle updating: its pass fetches the rule
   // list on otherwise idle workers.
   uint8_t idleUpdate_ = 0;
+  uint8_t reserveFirstWorker_ = 0;
+  UpdateGroupNode defaultGroup_{};
 
  private:
   FileSystem::HttpDownloader::Timing savedTiming_;

@@ -20,44 +20,12 @@ class UpdateRequestTest : public UpdateTests::UpdateTest {
     updateGroups_ = &default_;
   }
 
-  IFileSystem* StartReady() {
-    AnswerQueries();
-    IFileSystem* fileSystem = Start();
-    if (fileSystem != nullptr && !WaitForState(fileSystem, FileSystem::kStateReadyForUpdate)) {
-      ADD_FAILURE() << "the file system never got ready";
-      fileSystem->Release();
-      return nullptr;
-    }
-    return fileSystem;
-  }
-
-  // Collects what the list gives until it reaches the expected text.
-  template <typename TakeOff>
-  static std::string Collected(TakeOff takeOff, const std::string& expected) {
-    std::string all;
-    Eventually([&] {
-      char buffer[256];
-      if (takeOff(buffer, sizeof buffer) && buffer[0] != 0) {
-        if (!all.empty()) all += ';';
-        all += buffer;
-      }
-      return all.size() >= expected.size();
-    });
-    return all;
-  }
-
   static std::string UpdatedFiles(IFileSystem* fileSystem, const std::string& expected) {
-    return Collected(
-        [&](char* buffer, uint32_t size) { return fileSystem->TakeOffUpdatedFiles(buffer, size); },
-        expected);
+    return TakeOff(fileSystem, UpdateTests::List::kUpdatedFiles, expected);
   }
 
   static std::string FailedFiles(IFileSystem* fileSystem, const std::string& expected) {
-    return Collected(
-        [&](char* buffer, uint32_t size) {
-          return fileSystem->TakeOffUpdateFailedFiles(buffer, size);
-        },
-        expected);
+    return TakeOff(fileSystem, UpdateTests::List::kFailedFiles, expected);
   }
 
   // Position of the first GET of the package in the server's record.

@@ -1,0 +1,241 @@
+// Updating everything and every resource group: the groups in file order,
+// the single-file list, the flags and counts a host follows, and requests
+// whose downloads cannot succeed ending in the failed lists.
+#include <map>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "DownloadImageWriter.h"
+#include "UpdateHarness.h"
+
+using FileSystem::IFileSystem;
+using UpdateTests::Eventually;
+using UpdateTests::List;
+
+namespace {
+
+// Three groups (one whole, one with a sub-group) and single files, one of
+// them a link member whose target also comes with a group.
+const char* const kProduct =
+    "file d.txt 1 2\n"
+    "file e.txt 3 1\n"
+    "file f.txt 1 0\n"
+    "group tools 1 whole\n"
+    "first d.txt\n"
+    "group extras 1\n"
+    "first e.txt\n"
+    "sub tools\n"
+    "single c.txt f.txt alias.txt\n";
+
+const std::vector<std::pair<const char*, const char*>> kContents = {
+    {"a.txt", "alpha content, stored"},
+    {"c.txt", "charlie charlie charlie charlie charlie charlie"},
+    {"d.txt", "delta in lzma delta in lzma delta in lzma"},
+    {"e.txt", "echo in lzo, echo in lzo, echo in lzo"},
+    {"f.txt", "foxtrot"},
+    {"alias.txt", "alpha content, stored"}};
+
+class UpdateAllTest : public UpdateTests::UpdateTest {
+ protected:
+  void SetUp() override {
+    UpdateTest::SetUp();
+    std::map<std::string, std::string> sources;
+    for (const auto& content : kContents) sources[content.first] = content.second;
+    sources.erase("alias.txt");
+    ASSERT_TRUE(Publish(kProduct, sources));
+  }
+
+  void ExpectEverythingLocal(IFileSystem* fileSystem) {
+    for (const char* group : {"maps", "tools", "extras"})
+      EXPECT_TRUE(fileSystem->IsResourceGroupReady(group)) << group;
+    for (const auto& content : kContents) {
+      EXPECT_TRUE(fileSystem->IsFileReady(content.first)) << content.first;
+      EXPECT_EQ(LocalContentOf(fileSystem, content.first), content.second) << content.first;
+    }
+    EXPECT_EQ(LocalContentOf(fileSystem, "b.txt"), std::string(3000, 'b') + "end of b");
+  }
+};
+
+TEST_F(UpdateAllTest, BringsEveryGroupAndSingleFileUpToDate) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  EXPECT_FALSE(fileSystem->IsAllReady());
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
+  EXPECT_TRUE(fileSystem->UpdateAll());
+  ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
+  EXPECT_TRUE(fileSystem->IsAllResourceGroupsReady());
+  ExpectEverythingLocal(fileSystem);
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
+  // Groups not local at all come whole; their members are not asked for.
+  EXPECT_EQ(RequestsFor(PackageOf("maps.pak", 2)), 1u);
+  EXPECT_EQ(RequestsFor(PackageOf("tools.pak", 1)), 1u);
+  EXPECT_EQ(RequestsFor(PackageOf("extras.pak", 1)), 1u);
+  EXPECT_EQ(RequestsFor(PackageOf("a.txt", 2)), 0u);
+  EXPECT_EQ(RequestsFor(PackageOf("d.txt", 1)), 0u);
+  EXPECT_EQ(RequestsFor(PackageOf("singlefiles.pcfg", 1)), 1u);
+  EXPECT_EQ(RequestsFor(PackageOf("c.txt", 4)), 1u);
+  EXPECT_EQ(RequestsFor(PackageOf("f.txt", 1)), 1u);
+  // Updating everything is not a request of names: the lists stay empty.
+  EXPECT_EQ(TakeOffNow(fileSystem, List::kUpdatedFiles), "");
+  EXPECT_EQ(TakeOffNow(fileSystem, List::kUpdatedGroups), "");
+  fileSystem->Release();
+
+  // The next start finds everything local and fetches nothing more.
+  const size_t before = http_.RequestCount();
+  IFileSystem* again = StartReady();
+  ASSERT_NE(again, nullptr);
+  again->UpdateAll();
+  ASSERT_TRUE(Eventually([&] { return again->IsAllReady(); }));
+  EXPECT_EQ(http_.RequestCount(), before);
+  again->Release();
+}
+
+TEST_F(UpdateAllTest, AskedBeforeTheGroupsAreLoadedWaitsForThem) {
+  FileSystem::HttpDownloader::Timing timing = FileSystem::HttpDownloader::GetTiming();
+  timing.receiveTimeoutMs = 300;
+  FileSystem::HttpDownloader::SetTiming(timing);
+  // The first exchange, for "version.pcfg", stalls until its time-out.
+  http_.QueueReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
+  AnswerQueries();
+  IFileSystem* fileSystem = Start();
+  ASSERT_NE(fileSystem, nullptr);
+  fileSystem->UpdateAll();
+  EXPECT_LT(fileSystem->GetUpdateState(), FileSystem::kStateReadyForUpdate);
+  EXPECT_GT(fileSystem->GetUpdateTaskCount(), 0);
+  ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
+  ExpectEverythingLocal(fileSystem);
+  fileSystem->Release();
+}
+
+TEST_F(UpdateAllTest, AllGroupsLeavesTheSingleFilesAlone) {
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  EXPECT_TRUE(fileSystem->UpdateAllResourceGroups());
+  ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllResourceGroupsReady(); }));
+  for (const char* group : {"maps", "tools", "extras"})
+    EXPECT_TRUE(fileSystem->IsResourceGroupReady(group)) << group;
+  EXPECT_FALSE(fileSystem->IsAllReady());
+  EXPECT_FALSE(fileSystem->IsFileReady("c.txt"));
+  EXPECT_FALSE(fileSystem->IsFileReady("f.txt"));
+  EXPECT_EQ(RequestsFor(PackageOf("singlefiles.pcfg", 1)), 0u);
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
+  fileSystem->Release();
+}
+
+TEST_F(UpdateAllTest, TaskCountFollowsWhatIsLeftAndCancellingEndsTheRequest) {
+  workerCount_ = 1;
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
+  // All groups: the three groups that are not ready.
+  fileSystem->UpdateAllResourceGroups();
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 3);
+  // Everything: the groups and "singlefiles.pcfg" itself.
+  fileSystem->UpdateAll();
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 4);
+  EXPECT_TRUE(fileSystem->CancelAllUpdateRequests());
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
+  fileSystem->UpdateAll();
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 4);
+  http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
+  ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
+  EXPECT_TRUE(fileSystem->StopUpdate());
+  fileSystem->Release();
+}
+
+TEST_F(UpdateAllTest, MissingSingleFileListIsFetchedAgainOnceAvailable) {
+  // The list is announced but its package is not there yet: the download
+  // fails, is asked for again, and succeeds once the package appears.
+  const std::string list = PackageOf("singlefiles.pcfg", 1);
+  const std::string image = tree_[list];
+  tree_.erase(list);
+  http_.SetFiles(tree_);
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  fileSystem->UpdateAll();
+  // A missing package is never asked for with GET: count every exchange.
+  const auto asked = [&] {
+    size_t count = 0;
+    for (const std::string& request : http_.Requests())
+      if (request.find("/" + list + " ") != std::string::npos) ++count;
+    return count;
+  };
+  // One download makes at most this many attempts; more means the list was
+  // asked for again.
+  const size_t oneDownload = FileSystem::HttpDownloader::kRetryCount *
+                             FileSystem::HttpDownloader::kInitialRestartBudget;
+  ASSERT_TRUE(Eventually([&] { return asked() > oneDownload; }));
+  EXPECT_FALSE(fileSystem->IsAllReady());
+  tree_[list] = image;
+  http_.SetFiles(tree_);
+  ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
+  ExpectEverythingLocal(fileSystem);
+  fileSystem->Release();
+}
+
+// Requests whose downloads cannot succeed: each ends in its failed list,
+// nothing lands in the other lists, and the request is dropped.
+struct FailingRequest {
+  const char* label;
+  const char* name;
+  bool isGroup;
+  const char* damaged;  // the resource whose package is damaged; null: none
+  uint32_t version;     // of that package
+  enum Damage { kNone, kMissing, kBadChecksum, kUnreadable } damage;
+};
+
+void PrintTo(const FailingRequest& request, std::ostream* out) { *out << request.label; }
+
+class FailingRequestTest : public UpdateTests::UpdateTest,
+                           public testing::WithParamInterface<FailingRequest> {};
+
+TEST_P(FailingRequestTest, EndsInTheFailedListAndIsDropped) {
+  const FailingRequest& request = GetParam();
+  if (request.damaged != nullptr) {
+    const std::string package = PackageOf(request.damaged, request.version);
+    ASSERT_EQ(tree_.count(package), 1u);
+    switch (request.damage) {
+      case FailingRequest::kMissing: tree_.erase(package); break;
+      case FailingRequest::kBadChecksum: tree_[package].back() ^= 0x55; break;
+      // Checks out as an image, but holds no package the store can read.
+      case FailingRequest::kUnreadable: tree_[package] = TestFixtures::MakeDownloadImage(200); break;
+      case FailingRequest::kNone: break;
+    }
+    http_.SetFiles(tree_);
+  }
+  UseDefaultGroup();
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  const bool queued = request.isGroup ? fileSystem->UpdateResourceGroup(request.name, "default")
+                                      : fileSystem->UpdateFile(request.name, "default");
+  ASSERT_TRUE(queued);
+  const List failed = request.isGroup ? List::kFailedGroups : List::kFailedFiles;
+  EXPECT_EQ(TakeOff(fileSystem, failed, request.name), request.name);
+  EXPECT_TRUE(Eventually([&] { return fileSystem->GetUpdateTaskCount() == 0; }));
+  EXPECT_EQ(TakeOffNow(fileSystem, List::kUpdatedFiles), "");
+  EXPECT_EQ(TakeOffNow(fileSystem, List::kUpdatedGroups), "");
+  EXPECT_EQ(TakeOffNow(fileSystem, failed), "");
+  fileSystem->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damage, FailingRequestTest,
+    testing::Values(
+        FailingRequest{"file_missing", "a.txt", false, "a.txt", 2, FailingRequest::kMissing},
+        FailingRequest{"link_member_whose_target_is_missing", "alias.txt", false, "a.txt", 2,
+                       FailingRequest::kMissing},
+        FailingRequest{"file_bad_checksum", "b.txt", false, "b.txt", 1,
+                       FailingRequest::kBadChecksum},
+        FailingRequest{"file_unreadable", "c.txt", false, "c.txt", 4,
+                       FailingRequest::kUnreadable},
+        FailingRequest{"group_unknown", "nogroup", true, nullptr, 0, FailingRequest::kNone},
+        FailingRequest{"group_package_missing", "maps", true, "maps.pak", 2,
+                       FailingRequest::kMissing},
+        FailingRequest{"group_package_unreadable", "maps", true, "maps.pak", 2,
+                       FailingRequest::kUnreadable}),
+    [](const testing::TestParamInfo<FailingRequest>& info) { return info.param.label; });
+
+}  // namespace
