@@ -1053,13 +1053,19 @@ void UpdateManager::RunAdder() {
       continue;
     }
     if (AdderStopping()) return;
+    // Takes the package off the list once its files are filled or failed.
     AddPackage(package);
-    // Only this thread takes packages off the list, so the first one is
-    // still the one just handled.
-    ScopedLock guard(lock_);
-    delete[] downloaded_.front().image;
-    downloaded_.pop_front();
   }
+}
+
+// Under the lock, in the same step that fills or fails the waiting files:
+// the package stops being in flight in the step that hands its content to
+// the waiting files, so no reader sees those files loaded while the package
+// still counts as on its way. Only this thread
+// takes packages off the list, so the first one is the one just handled.
+void UpdateManager::TakeOffDownloaded() {
+  delete[] downloaded_.front().image;
+  downloaded_.pop_front();
 }
 
 void UpdateManager::AddPackage(const DownloadedPackage& package) {
@@ -1125,6 +1131,7 @@ void UpdateManager::FillWaitingFiles(const DownloadedPackage& package, char* buf
   }
   groupCountStale_ = true;
   singleFileCountStale_ = true;
+  TakeOffDownloaded();
 }
 
 void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
@@ -1142,6 +1149,7 @@ void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
   if (package.restartBudget <= 0) DownloadLost(package.key);
   else if (package.key == singleFilesKey_) singleFilesIssued_ = false;
   else if (package.key == updateRulesKey_) rulesIssued_ = false;
+  TakeOffDownloaded();
 }
 
 // ---------------------------------------------------------------------------

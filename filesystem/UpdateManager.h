@@ -196,6 +196,7 @@ class UpdateManager {
   void AddPackage(const DownloadedPackage& package);
   void FillWaitingFiles(const DownloadedPackage& package, char* buffer, uint32_t size);
   void FailWaitingFiles(const DownloadedPackage& package);
+  void TakeOffDownloaded();
 
   // Scheduling and collecting, on the query thread. Each pass returns true
   // when it ends the worker's turn.
