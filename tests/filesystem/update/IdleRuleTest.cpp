@@ -216,4 +216,25 @@ INSTANTIATE_TEST_SUITE_P(
                     "Load update rule config file \"updaterule_0.pcfg\" failed."}),
     [](const testing::TestParamInfo<BrokenRules>& info) { return info.param.label; });
 
+TEST_F(IdleRuleTest, MissingRuleListIsFetchedAgainOnceAvailable) {
+  const std::string list = PackageOf("updaterules.pcfg", 1);
+  const std::string image = tree_[list];
+  tree_.erase(list);
+  http_.SetFiles(tree_);
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  fileSystem->SetIdleUpdateInfo(2, 7);
+  // One download makes at most this many attempts; more means the list was
+  // asked for again instead of being waited for forever.
+  const size_t oneDownload = FileSystem::HttpDownloader::kRetryCount *
+                             FileSystem::HttpDownloader::kInitialRestartBudget;
+  ASSERT_TRUE(Eventually([&] { return http_.RequestCount() > oneDownload + 4; }));
+  EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
+  tree_[list] = image;
+  http_.SetFiles(tree_);
+  ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
+  EXPECT_TRUE(fileSystem->IsFileReady("c.txt"));
+  fileSystem->Release();
+}
+
 }  // namespace

@@ -228,4 +228,59 @@ TEST_F(UpdateRequestTest, WholeListFitsExactlyWithItsTerminator) {
   fileSystem->Release();
 }
 
+TEST_F(UpdateRequestTest, RequestsQueuedBeforeTheMapsAreLoaded) {
+  // "version.pcfg" stalls until its receive time-out, so both requests are
+  // queued while the version map is still on its way: the file waits in its
+  // queue and is served; the group, unknown at the first turn, fails.
+  FileSystem::HttpDownloader::Timing timing = FileSystem::HttpDownloader::GetTiming();
+  timing.receiveTimeoutMs = 300;
+  FileSystem::HttpDownloader::SetTiming(timing);
+  http_.QueueReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
+  UseGroups(1);
+  AnswerQueries();
+  IFileSystem* fileSystem = Start();
+  ASSERT_NE(fileSystem, nullptr);
+  ASSERT_TRUE(fileSystem->UpdateResourceGroup("maps", "default"));
+  ASSERT_TRUE(fileSystem->UpdateFile("c.txt", "default"));
+  EXPECT_LT(fileSystem->GetUpdateState(), FileSystem::kStateReadyForUpdate);
+  EXPECT_EQ(TakeOff(fileSystem, UpdateTests::List::kFailedGroups, "maps"), "maps");
+  EXPECT_EQ(UpdatedFiles(fileSystem, "c.txt"), "c.txt");
+  // The group exists once the map is loaded; the request failed before.
+  EXPECT_TRUE(WaitForState(fileSystem, FileSystem::kStateReadyForUpdate));
+  EXPECT_TRUE(fileSystem->HasResourceGroup("maps"));
+  fileSystem->Release();
+}
+
+TEST_F(UpdateRequestTest, SameFileUnderTwoSpellingsIsQueuedTwiceAndFetchedOnce) {
+  UseGroups(1);
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
+  ASSERT_TRUE(fileSystem->UpdateFile("c.txt", "default"));
+  ASSERT_TRUE(fileSystem->UpdateFile("C.TXT", "default"));
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 2);
+  http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
+  const std::string updated = UpdatedFiles(fileSystem, "c.txt;C.TXT");
+  EXPECT_TRUE(updated == "c.txt;C.TXT" || updated == "C.TXT;c.txt") << updated;
+  EXPECT_EQ(RequestsFor(PackageOf("c.txt", 4)), 1u);
+  fileSystem->Release();
+}
+
+TEST_F(UpdateRequestTest, ReservedOnlyWorkerFetchesOnlyFilesWaitingInOpenFile) {
+  UseGroups(1);
+  workerCount_ = 1;
+  reserveFirstWorker_ = 1;
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  ASSERT_TRUE(fileSystem->UpdateFile("c.txt", "default"));
+  FileSystem::IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(ContentOf(file), "alpha content, stored");
+  file->Release();
+  Sleep(300);
+  EXPECT_EQ(RequestsFor(PackageOf("c.txt", 4)), 0u);
+  EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 1);
+  fileSystem->Release();
+}
+
 }  // namespace
