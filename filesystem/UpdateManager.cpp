@@ -127,8 +127,8 @@ void UpdateManager::ResetFlags() {
   stopUpdateRequested_ = false;
   workerOwner_ = WorkerOwner::kNone;
   updateAllRequested_ = allGroupsRequested_ = false;
-  singleFilesIssued_ = singleFilesLoaded_ = singleFilesFailed_ = false;
-  rulesIssued_ = rulesLoaded_ = rulesFailed_ = false;
+  singleFileList_ = ListState();
+  ruleList_ = ListState();
   groupsDone_ = singleFilesDone_ = false;
   groupCursor_ = singleFileCursor_ = 0;
   pendingGroupCount_ = pendingSingleFileCount_ = 0;
@@ -704,8 +704,8 @@ void UpdateManager::Collect(HttpDownloader* worker) {
 // again on a later turn instead of being waited for forever.
 void UpdateManager::DownloadLost(const ResourceKey& key) {
   givenUp_.insert(key);
-  if (key == singleFilesKey_) singleFilesIssued_ = false;
-  if (key == updateRulesKey_) rulesIssued_ = false;
+  if (key == singleFilesKey_) singleFileList_.issued = false;
+  if (key == updateRulesKey_) ruleList_.issued = false;
 }
 
 // The passes in their order; the first that ends the turn ends it.
@@ -769,24 +769,36 @@ bool UpdateManager::StartItem(HttpDownloader* worker, const Item& item, bool use
 bool UpdateManager::ScheduleSingleFileList(HttpDownloader* worker) {
   {
     ScopedLock guard(lock_);
-    if (!updateAllRequested_ || singleFilesLoaded_ || singleFilesFailed_) return false;
+    if (!updateAllRequested_) return false;
   }
-  if (IsKeyReady(singleFilesKey_)) {
-    const bool loaded = LoadSingleFiles();
+  return ScheduleListFile(worker, singleFilesKey_, &singleFileList_,
+                          &UpdateManager::LoadSingleFiles);
+}
+
+// A list the scheduler fetches for itself: loaded once its file is ready,
+// otherwise its file is fetched, once at a time. A failed load is final;
+// true when a download started and so ends the turn.
+bool UpdateManager::ScheduleListFile(HttpDownloader* worker, const ResourceKey& key,
+                                     ListState* list, bool (UpdateManager::*load)()) {
+  {
     ScopedLock guard(lock_);
-    singleFilesLoaded_ = loaded;
-    singleFilesFailed_ = !loaded;
-    singleFilesIssued_ = false;
-    singleFileCountStale_ = true;
+    if (list->loaded || list->failed) return false;
+  }
+  if (IsKeyReady(key)) {
+    const bool loaded = (this->*load)();
+    ScopedLock guard(lock_);
+    list->loaded = loaded;
+    list->failed = !loaded;
+    list->issued = false;
     return false;
   }
   {
     ScopedLock guard(lock_);
-    if (singleFilesIssued_) return false;
+    if (list->issued) return false;
   }
-  if (!StartConfigDownload(worker, singleFilesKey_)) return false;
+  if (!StartConfigDownload(worker, key)) return false;
   ScopedLock guard(lock_);
-  singleFilesIssued_ = true;
+  list->issued = true;
   return true;
 }
 
@@ -837,8 +849,8 @@ bool UpdateManager::ScheduleSingleFiles(HttpDownloader* worker) {
   {
     ScopedLock guard(lock_);
     if (!updateAllRequested_ || singleFilesDone_) return false;
-    if (singleFilesIssued_) return true;
-    if (!singleFilesLoaded_ && !singleFilesFailed_) return false;
+    if (singleFileList_.issued) return true;
+    if (!singleFileList_.loaded && !singleFileList_.failed) return false;
     files = singleFiles_;
     cursor = singleFileCursor_;
   }
@@ -863,24 +875,9 @@ bool UpdateManager::ScheduleSingleFiles(HttpDownloader* worker) {
 bool UpdateManager::ScheduleUpdateRuleList(HttpDownloader* worker) {
   {
     ScopedLock guard(lock_);
-    if (!idleUpdateEnabled_ || rulesFailed_ || rulesLoaded_) return false;
+    if (!idleUpdateEnabled_) return false;
   }
-  if (IsKeyReady(updateRulesKey_)) {
-    const bool loaded = LoadUpdateRules();
-    ScopedLock guard(lock_);
-    rulesLoaded_ = loaded;
-    rulesFailed_ = !loaded;
-    rulesIssued_ = false;
-    return false;
-  }
-  {
-    ScopedLock guard(lock_);
-    if (rulesIssued_) return false;
-  }
-  if (!StartConfigDownload(worker, updateRulesKey_)) return false;
-  ScopedLock guard(lock_);
-  rulesIssued_ = true;
-  return true;
+  return ScheduleListFile(worker, updateRulesKey_, &ruleList_, &UpdateManager::LoadUpdateRules);
 }
 
 // Pass 8: the items of the rule the host selected, after everything asked
@@ -890,7 +887,7 @@ bool UpdateManager::ScheduleIdleRule(HttpDownloader* worker) {
   UpdateRule* rule = nullptr;
   {
     ScopedLock guard(lock_);
-    if (!rulesLoaded_ || !idleUpdateEnabled_ || idleUpdateFinished_) return true;
+    if (!ruleList_.loaded || !idleUpdateEnabled_ || idleUpdateFinished_) return true;
     const auto found = rules_.find(UpdateRuleKey{idleLevel_, idleMap_});
     if (found != rules_.end()) rule = found->second.get();
   }
@@ -921,6 +918,7 @@ bool UpdateManager::LoadSingleFiles() {
   }
   ScopedLock guard(lock_);
   singleFiles_.swap(files);
+  singleFileCountStale_ = true;
   return true;
 }
 
@@ -1147,8 +1145,8 @@ void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
   // budget; once it is spent the requests for it give up, as they do after
   // a download that keeps failing.
   if (package.restartBudget <= 0) DownloadLost(package.key);
-  else if (package.key == singleFilesKey_) singleFilesIssued_ = false;
-  else if (package.key == updateRulesKey_) rulesIssued_ = false;
+  else if (package.key == singleFilesKey_) singleFileList_.issued = false;
+  else if (package.key == updateRulesKey_) ruleList_.issued = false;
   TakeOffDownloaded();
 }
 
@@ -1260,7 +1258,7 @@ int UpdateManager::PendingSingleFileCount() {
   {
     ScopedLock guard(lock_);
     if (singleFilesDone_) return 0;
-    if (singleFilesLoaded_) {
+    if (singleFileList_.loaded) {
       if (!singleFileCountStale_) return pendingSingleFileCount_;
       singleFileCountStale_ = false;
       files = singleFiles_;
@@ -1270,7 +1268,7 @@ int UpdateManager::PendingSingleFileCount() {
   bool loaded = false;
   {
     ScopedLock guard(lock_);
-    loaded = singleFilesLoaded_;
+    loaded = singleFileList_.loaded;
   }
   if (!loaded) return listPending;
   int count = listPending;

@@ -145,6 +145,12 @@ class UpdateManager {
     bool isDelta = false;
     uint32_t localVersion = 0;
   };
+  // A list file the scheduler fetches and loads for itself.
+  struct ListState {
+    bool issued = false;  // its download is running
+    bool loaded = false;
+    bool failed = false;  // loading failed; not tried again
+  };
   // A worker's view for the progress queries.
   struct Progress {
     ResourceKey key{0, 0};
@@ -207,6 +213,8 @@ class UpdateManager {
   bool ScheduleResourceGroups(HttpDownloader* worker);
   bool ScheduleSingleFiles(HttpDownloader* worker);
   bool ScheduleUpdateRuleList(HttpDownloader* worker);
+  bool ScheduleListFile(HttpDownloader* worker, const ResourceKey& key, ListState* list,
+                        bool (UpdateManager::*load)());
   bool ScheduleIdleRule(HttpDownloader* worker);
   bool AnyUpdateRequest();
   bool IsWorkerAt(const HttpDownloader* worker, size_t position) const;
@@ -260,6 +268,8 @@ class UpdateManager {
   // Written once by the scheduler, read by the counting under the lock.
   std::vector<ResourceKey> singleFiles_;
   std::map<UpdateRuleKey, std::unique_ptr<UpdateRule>> rules_;
+  ListState singleFileList_;
+  ListState ruleList_;
   std::deque<DownloadedPackage> downloaded_;
   ResourceKey singleFilesKey_{0, 0};
   ResourceKey updateRulesKey_{0, 0};
@@ -298,12 +308,6 @@ class UpdateManager {
   bool stopUpdateRequested_ = false;
   bool updateAllRequested_ = false;
   bool allGroupsRequested_ = false;
-  bool singleFilesIssued_ = false;
-  bool singleFilesLoaded_ = false;
-  bool singleFilesFailed_ = false;
-  bool rulesIssued_ = false;
-  bool rulesLoaded_ = false;
-  bool rulesFailed_ = false;
   bool groupsDone_ = false;
   bool singleFilesDone_ = false;
   bool groupCountStale_ = true;
