@@ -699,13 +699,19 @@ void UpdateManager::Collect(HttpDownloader* worker) {
   worker->Finish();
 }
 
-// Under the lock: the key will not arrive from this download. Requests of
-// it give up, and a list the scheduler fetched for itself is asked for
-// again on a later turn instead of being waited for forever.
-void UpdateManager::DownloadLost(const ResourceKey& key) {
-  givenUp_.insert(key);
+// Under the lock: the key did not arrive. A list the scheduler fetched for
+// itself is asked for again on a later turn instead of being waited for
+// forever.
+void UpdateManager::DownloadEnded(const ResourceKey& key) {
   if (key == singleFilesKey_) singleFileList_.issued = false;
   if (key == updateRulesKey_) ruleList_.issued = false;
+}
+
+// Under the lock: the key will not arrive however often it is asked for
+// again now; requests of it give up.
+void UpdateManager::DownloadLost(const ResourceKey& key) {
+  givenUp_.insert(key);
+  DownloadEnded(key);
 }
 
 // The passes in their order; the first that ends the turn ends it.
@@ -1056,11 +1062,10 @@ void UpdateManager::RunAdder() {
   }
 }
 
-// Under the lock, in the same step that fills or fails the waiting files:
-// the package stops being in flight in the step that hands its content to
-// the waiting files, so no reader sees those files loaded while the package
-// still counts as on its way. Only this thread
-// takes packages off the list, so the first one is the one just handled.
+// Under the lock, in the step that fills or fails the waiting files, so no
+// reader sees those files loaded while their package still counts as in
+// flight. Only this thread takes packages off the list, so the first one is
+// the one just handled.
 void UpdateManager::TakeOffDownloaded() {
   delete[] downloaded_.front().image;
   downloaded_.pop_front();
@@ -1145,8 +1150,7 @@ void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
   // budget; once it is spent the requests for it give up, as they do after
   // a download that keeps failing.
   if (package.restartBudget <= 0) DownloadLost(package.key);
-  else if (package.key == singleFilesKey_) singleFileList_.issued = false;
-  else if (package.key == updateRulesKey_) ruleList_.issued = false;
+  else DownloadEnded(package.key);
   TakeOffDownloaded();
 }
 

@@ -227,7 +227,7 @@ class UpdateManager {
   bool StartConfigDownload(HttpDownloader* worker, const ResourceKey& key);
   bool LoadSingleFiles();
   bool LoadUpdateRules();
-  // A download of the key failed for good or its package could not be added.
+  void DownloadEnded(const ResourceKey& key);
   void DownloadLost(const ResourceKey& key);
 
   // Counting and progress.
