@@ -777,21 +777,25 @@ bool UpdateManager::ScheduleSingleFileList(HttpDownloader* worker) {
     ScopedLock guard(lock_);
     if (!updateAllRequested_) return false;
   }
-  return ScheduleListFile(worker, singleFilesKey_, &singleFileList_,
+  return ScheduleListFile(worker, SingleFileList::kFileName, singleFilesKey_, &singleFileList_,
                           &UpdateManager::LoadSingleFiles);
 }
 
 // A list the scheduler fetches for itself: loaded once its file is ready,
-// otherwise its file is fetched, once at a time. A failed load is final;
-// true when a download started and so ends the turn.
-bool UpdateManager::ScheduleListFile(HttpDownloader* worker, const ResourceKey& key,
-                                     ListState* list, bool (UpdateManager::*load)()) {
+// otherwise its file is fetched, once at a time. A failed load is final, and
+// logged, as the list then counts as empty; true when a download started
+// and so ends the turn.
+bool UpdateManager::ScheduleListFile(HttpDownloader* worker, const char* name,
+                                     const ResourceKey& key, ListState* list,
+                                     bool (UpdateManager::*load)()) {
   {
     ScopedLock guard(lock_);
     if (list->loaded || list->failed) return false;
   }
   if (IsKeyReady(key)) {
     const bool loaded = (this->*load)();
+    if (!loaded && !Stopping())
+      fileSystem_->Logger().Log(kLogError, "Load update list file \"%s\" failed.", name);
     ScopedLock guard(lock_);
     list->loaded = loaded;
     list->failed = !loaded;
@@ -883,7 +887,8 @@ bool UpdateManager::ScheduleUpdateRuleList(HttpDownloader* worker) {
     ScopedLock guard(lock_);
     if (!idleUpdateEnabled_) return false;
   }
-  return ScheduleListFile(worker, updateRulesKey_, &ruleList_, &UpdateManager::LoadUpdateRules);
+  return ScheduleListFile(worker, UpdateRuleList::kFileName, updateRulesKey_, &ruleList_,
+                          &UpdateManager::LoadUpdateRules);
 }
 
 // Pass 8: the items of the rule the host selected, after everything asked

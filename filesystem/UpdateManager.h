@@ -213,8 +213,8 @@ class UpdateManager {
   bool ScheduleResourceGroups(HttpDownloader* worker);
   bool ScheduleSingleFiles(HttpDownloader* worker);
   bool ScheduleUpdateRuleList(HttpDownloader* worker);
-  bool ScheduleListFile(HttpDownloader* worker, const ResourceKey& key, ListState* list,
-                        bool (UpdateManager::*load)());
+  bool ScheduleListFile(HttpDownloader* worker, const char* name, const ResourceKey& key,
+                        ListState* list, bool (UpdateManager::*load)());
   bool ScheduleIdleRule(HttpDownloader* worker);
   bool AnyUpdateRequest();
   bool IsWorkerAt(const HttpDownloader* worker, size_t position) const;

@@ -210,7 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // N = 1 needs exactly 12 bytes.
         BrokenRules{"rule_list_too_short", "updaterules.pcfg",
-                    Bytes({1, 0, 0, 0, 7, 0, 0, 0, 2, 0, 0}), nullptr},
+                    Bytes({1, 0, 0, 0, 7, 0, 0, 0, 2, 0, 0}),
+                    "Load update list file \"updaterules.pcfg\" failed."},
         // Two entries announced, the first cut inside its hash pair.
         BrokenRules{"rule_file_cut_short", "updaterule_0.pcfg", Bytes({2, 0, 0, 0, 0, 1, 2}),
                     "Load update rule config file \"updaterule_0.pcfg\" failed."}),

@@ -176,6 +176,30 @@ TEST_F(UpdateAllTest, MissingSingleFileListIsFetchedAgainOnceAvailable) {
   fileSystem->Release();
 }
 
+TEST_F(UpdateAllTest, BrokenSingleFileListIsLoggedAndCountsAsEmpty) {
+  // N = 2 announced, one pair present.
+  const std::string broken("\x02\0\0\0" "12345678", 12);
+  std::map<std::string, std::string> sources;
+  for (const auto& content : kContents) sources[content.first] = content.second;
+  sources.erase("alias.txt");
+  sources["singlefiles.pcfg"] = broken;
+  ASSERT_TRUE(Publish(std::string(kProduct) + "file singlefiles.pcfg 1 0\n", sources));
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  fileSystem->UpdateAll();
+  ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
+  EXPECT_TRUE(fileSystem->IsResourceGroupReady("extras"));
+  EXPECT_FALSE(fileSystem->IsFileReady("f.txt"));
+  size_t logged = 0;
+  for (const TestSupport::LogLine& line : log_.Lines())
+    if (line.text == "Load update list file \"singlefiles.pcfg\" failed.") {
+      EXPECT_EQ(line.level, FileSystem::kLogError);
+      ++logged;
+    }
+  EXPECT_EQ(logged, 1u);
+  fileSystem->Release();
+}
+
 // Requests whose downloads cannot succeed: each ends in its failed list,
 // nothing lands in the other lists, and the request is dropped.
 struct FailingRequest {
