@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <vector>
 
 namespace TestSupport {
 
@@ -88,6 +89,36 @@ std::string Random(size_t n, uint32_t seed) {
     c = static_cast<char>(seed >> 23);
   }
   return s;
+}
+
+HANDLE StartProgram(const std::string& fileName, const std::string& arguments) {
+  char self[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  const std::string path(self, n);
+  const std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
+  std::string command = "\"" + folder + fileName + "\" " + arguments;
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info;
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
+    return nullptr;
+  CloseHandle(info.hThread);
+  return info.hProcess;
+}
+
+int RunProgram(const std::string& fileName, const std::string& arguments) {
+  HANDLE process = StartProgram(fileName, arguments);
+  if (process == nullptr) return -1;
+  WaitForSingleObject(process, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  return static_cast<int>(code);
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {

@@ -2,6 +2,8 @@
 // temporary folder per test.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -52,6 +54,12 @@ class TempFolder {
 // (the same bytes for the same seed).
 std::string Compressible(size_t n);
 std::string Random(size_t n, uint32_t seed);
+
+// A program in the folder of the running test binary, started with the
+// arguments; its process handle (the caller closes it), or null.
+HANDLE StartProgram(const std::string& fileName, const std::string& arguments);
+// Runs such a program to its end: its exit code, or -1 when it cannot start.
+int RunProgram(const std::string& fileName, const std::string& arguments);
 
 // Writes bytes to a file, creating or truncating it; false on failure.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);

@@ -1,7 +1,6 @@
 #include "StoreTestSupport.h"
 
 #include <cstring>
-#include <vector>
 
 namespace StoreTest {
 
@@ -31,37 +30,12 @@ std::string ReadAll(FileSystem::IReadFile* file) {
   return ok ? content : "<short>";
 }
 
-std::string ChildPath() {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string self(path, n);
-  const size_t slash = self.find_last_of("\\/");
-  return self.substr(0, slash + 1) + "store_child.exe";
-}
-
 HANDLE StartChild(const std::string& arguments) {
-  std::string command = "\"" + ChildPath() + "\" " + arguments;
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  STARTUPINFOA startup;
-  std::memset(&startup, 0, sizeof startup);
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info))
-    return nullptr;
-  CloseHandle(info.hThread);
-  return info.hProcess;
+  return TestSupport::StartProgram("store_child.exe", arguments);
 }
 
 int RunChild(const std::string& arguments) {
-  HANDLE process = StartChild(arguments);
-  if (process == nullptr) return -1;
-  WaitForSingleObject(process, INFINITE);
-  DWORD code = 0;
-  GetExitCodeProcess(process, &code);
-  CloseHandle(process);
-  return static_cast<int>(code);
+  return TestSupport::RunProgram("store_child.exe", arguments);
 }
 
 uint64_t FileSizeOf(const std::string& path) {

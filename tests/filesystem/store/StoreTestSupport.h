@@ -22,9 +22,7 @@ FileSystem::FileSystem* OpenStore(const std::string& folder, bool updateMode,
 // The whole content through Read, or "<null>" for a null file; releases it.
 std::string ReadAll(FileSystem::IReadFile* file);
 
-// Path of the child fixture next to this test binary.
-std::string ChildPath();
-// Starts the child with the arguments; null on failure.
+// Starts the child fixture next to this test binary with the arguments; null on failure.
 HANDLE StartChild(const std::string& arguments);
 // Runs the child to its end; its exit code, or -1.
 int RunChild(const std::string& arguments);
