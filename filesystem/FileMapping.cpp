@@ -18,6 +18,11 @@ FileMapping* FileMapping::Create(const char* path, bool write, uint32_t maxSize)
     fd = _open(path, _O_BINARY | _O_RDONLY);
   } else if (_access(path, 0) == 0) {
     fd = _open(path, _O_BINARY | _O_RDWR);
+    // An empty package is one whose creator stopped (or has not yet come)
+    // between creating the file and sizing it: it holds nothing, and left
+    // unmapped it would stop every later scan of the numbered packages
+    // before the ones written after it. It is sized here as a new one is.
+    created = fd != -1 && _filelengthi64(fd) == 0;
   } else {
     fd = _open(path, _O_BINARY | _O_RDWR | _O_CREAT, _S_IREAD | _S_IWRITE);
     created = fd != -1;

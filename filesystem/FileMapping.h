@@ -13,8 +13,8 @@ struct ViewRegistry;
 
 class FileMapping {
  public:
-  // Opens (for writing: creates when missing, at maxSize bytes of zeros) and
-  // maps the file; null on any failure, with nothing left open.
+  // Opens (for writing: creates when missing or empty, at maxSize bytes of
+  // zeros) and maps the file; null on any failure, with nothing left open.
   static FileMapping* Create(const char* path, bool write, uint32_t maxSize);
   virtual ~FileMapping();
   FileMapping(const FileMapping&) = delete;

@@ -58,6 +58,26 @@ TEST(PackageWrite, ANewPackageHasItsFullSizeAndStartsEmpty) {
   fs->Release();
 }
 
+// A writer stopped between creating a package file and sizing it leaves it
+// empty: the next writer sizes and uses it, so that no later scan stops there.
+TEST(PackageWrite, AnEmptyPackageFileIsSizedAndUsedLikeANewOne) {
+  TempFolder folder;
+  ASSERT_TRUE(TestSupport::WriteWholeFile(folder.File("data_1.pak"), ""));
+  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  ASSERT_NE(fs, nullptr);
+  ASSERT_TRUE(Add(fs, "a.txt", 1, "alpha"));
+  const std::string path = fs->Packages().NumberedPath(1);
+  EXPECT_EQ(Lookup(fs, "a.txt").package->Path(), path);
+  EXPECT_EQ(fs->Packages().PackagePaths().size(), 1u);
+  EXPECT_EQ(StoreTest::FileSizeOf(path), 10485760u);
+  fs->Release();
+
+  fs = OpenStore(folder.Path(), false);
+  ASSERT_NE(fs, nullptr);
+  EXPECT_EQ(ReadAll(fs->OpenFile("a.txt", 2, false, false)), "alpha");
+  fs->Release();
+}
+
 TEST(PackageWrite, AnEqualOrLowerVersionWritesNothing) {
   TempFolder folder;
   FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
