@@ -5,6 +5,7 @@
 
 #include "DownloadPackageName.h"
 #include "DownloadTreeBuilder.h"
+#include "LoopbackTiming.h"
 #include "ProductReplyBuilder.h"
 #include "PublisherManifest.h"
 
@@ -28,14 +29,7 @@ const std::string kManifest =
 void UpdateTest::SetUp() {
   savedTiming_ = FileSystem::HttpDownloader::GetTiming();
   savedQueryTiming_ = FileSystem::UpdateManager::GetQueryTiming();
-  FileSystem::HttpDownloader::Timing timing = savedTiming_;
-  timing.retryWaitMs = 1;
-  timing.connectTimeoutMs = 2000;
-  FileSystem::HttpDownloader::SetTiming(timing);
-  FileSystem::UpdateManager::QueryTiming queryTiming;
-  queryTiming.retryCount = 3;
-  queryTiming.retryWaitMs = 1;
-  FileSystem::UpdateManager::SetQueryTiming(queryTiming);
+  TestFixtures::UseLoopbackTiming(3, 1);
   ASSERT_TRUE(http_.Ok());
   ASSERT_TRUE(updateServer_.Ok());
   ASSERT_TRUE(Publish());

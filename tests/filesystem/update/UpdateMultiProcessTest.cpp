@@ -1,0 +1,410 @@
+// Several processes updating one data folder: two at the same time, and one
+// killed halfway and then started again. Each process is an update_child
+// served by the servers of this test process; the folder is then checked
+// byte for byte, its packages through a file system in local mode.
+#include <windows.h>
+
+#include <cstdio>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FileSystemFacade.h"
+#include "PackageFormat.h"
+#include "UpdateChildExit.h"
+#include "UpdateHarness.h"
+
+using FileSystem::IFileSystem;
+
+namespace {
+
+constexpr const char* kChild = "update_child.exe";
+// The exit code a killed child gets; no code of the child itself.
+constexpr UINT kKilled = 9;
+// Only keeps a broken build from hanging the suite; the child's own limits
+// are shorter.
+constexpr DWORD kChildLimitMs = 240000;
+
+// A file to update: its name, the resource file its content comes from, the
+// version the product lists it at, and for a loose file its path below the
+// data folder.
+struct Item {
+  std::string name;
+  std::string source;
+  uint32_t version;
+  std::string loosePath;
+};
+
+class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
+ protected:
+  void SetUp() override {
+    UpdateTest::SetUp();
+    if (HasFatalFailure()) return;
+    PublishProduct();
+    if (HasFatalFailure()) return;
+    for (const Item& item : items_)
+      ASSERT_TRUE(TestSupport::ReadWholeFile(resources_.File(item.source), &expected_[item.name]));
+    AnswerQueries();
+    WriteList();
+  }
+
+  // The harness's files and link, and dozens more: 1 byte to 320 KiB, text
+  // and random bytes, stored, LZO and LZMA, some to be re-encoded when
+  // added; an empty one; three loose files; and three of 3.5 MiB that come
+  // packed and are stored unpacked, so that the first package file overflows
+  // into a second.
+  void PublishProduct() {
+    items_ = {{"a.txt", "a.txt", 2, ""},
+              {"b.txt", "b.txt", 1, ""},
+              {"c.txt", "c.txt", 4, ""},
+              {"alias.txt", "a.txt", 2, ""}};
+    static const size_t kSizes[] = {1, 9, 120, 1000, 4096, 20000, 65549, 150000, 327680};
+    static const char* const kMethods[] = {"0", "1", "2", "0", "1", "2", "0:2", "2:0", "1:2"};
+    std::map<std::string, std::string> sources;
+    std::ostringstream manifest;
+    for (int i = 0; i < 36; ++i) {
+      const std::string name = Numbered("res", i, ".bin");
+      const size_t size = kSizes[i % 9];
+      const uint32_t version = 1 + i % 4;
+      manifest << "file " << name << ' ' << version << ' ' << kMethods[(i + i / 9) % 9] << '\n';
+      sources[name] = Content(size, i);
+      items_.push_back({name, name, version, ""});
+    }
+    manifest << "file empty.bin 1 0\n";
+    sources["empty.bin"] = std::string();
+    items_.push_back({"empty.bin", "empty.bin", 1, ""});
+    for (int i = 0; i < 3; ++i) {
+      const std::string name = Numbered("loose", i, ".txt");
+      manifest << "loose " << name << " 2 " << i << " path=loose/" << name << '\n';
+      sources[name] = Content(150 + 100000 * i, 40 + i);
+      items_.push_back({name, name, 2, "loose/" + name});
+    }
+    for (int i = 0; i < 3; ++i) {
+      const std::string name = Numbered("big", i, ".bin");
+      manifest << "file " << name << " 1 1:0\n";
+      sources[name] = Content(3670016, 50 + 2 * i);
+      items_.push_back({name, name, 1, ""});
+    }
+    // The tree takes a while to build: it is built once and served again to
+    // every test of a run.
+    static std::map<std::string, std::string> published;
+    if (published.empty()) {
+      ASSERT_TRUE(Publish(manifest.str(), sources));
+      published = tree_;
+      return;
+    }
+    for (const auto& source : sources)
+      ASSERT_TRUE(TestSupport::WriteWholeFile(resources_.File(source.first), source.second));
+    tree_ = published;
+    http_.SetFiles(tree_);
+  }
+
+  static std::string Numbered(const char* stem, int number, const char* extension) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%02d%s", stem, number, extension);
+    return name;
+  }
+
+  // Text for even seeds, random bytes for odd ones; the first byte differs
+  // from seed to seed.
+  static std::string Content(size_t size, int seed) {
+    std::string content = seed % 2 == 0 ? TestSupport::Compressible(size)
+                                        : TestSupport::Random(size, static_cast<uint32_t>(seed));
+    if (!content.empty()) content[0] = static_cast<char>('A' + seed);
+    return content;
+  }
+
+  // The child checks what it reads through OpenFile; a loose file opens by
+  // its name from the current folder, so its check is left to this process.
+  void WriteList() {
+    std::string list;
+    for (const Item& item : items_) {
+      list += item.name;
+      if (item.loosePath.empty()) list += '\t' + resources_.File(item.source);
+      list += '\n';
+    }
+    ASSERT_TRUE(TestSupport::WriteWholeFile(work_.File("list.txt"), list));
+  }
+
+  HANDLE StartChild(const std::string& label) {
+    const std::string arguments =
+        "\"" + data_.Path() + "\" " + std::to_string(updateServer_.Port()) + " " +
+        UpdateTests::kProduct + " \"" + work_.File("list.txt") + "\" \"" + LogPath(label) + "\"";
+    HANDLE child = TestSupport::StartProgram(kChild, arguments);
+    EXPECT_NE(child, nullptr) << "cannot start " << kChild;
+    return child;
+  }
+
+  std::string LogPath(const std::string& label) { return work_.File(label + ".log"); }
+
+  // Waits for the child's end and gives its exit code; on a code other than
+  // the expected one, the child's errors and last lines join the failure.
+  DWORD Finish(HANDLE child, const std::string& label, DWORD expected = 0) {
+    if (child == nullptr) return static_cast<DWORD>(-1);
+    if (WaitForSingleObject(child, kChildLimitMs) != WAIT_OBJECT_0) {
+      TerminateProcess(child, kKilled);
+      WaitForSingleObject(child, INFINITE);
+      ADD_FAILURE() << label << " child hung";
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(child, &code);
+    CloseHandle(child);
+    if (code != expected)
+      ADD_FAILURE() << label << " child exited with " << code << " ("
+                    << TestFixtures::DescribeUpdateChildExit(code) << ")\n"
+                    << LogDigest(label);
+    return code;
+  }
+
+  std::string LogDigest(const std::string& label) {
+    std::string text;
+    TestSupport::ReadWholeFile(LogPath(label), &text);
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    std::string digest;
+    for (const std::string& line : lines)
+      if (line.find(" 2 ") != std::string::npos) digest += line + '\n';
+    digest += "--- last lines:\n";
+    for (size_t i = lines.size() > 30 ? lines.size() - 30 : 0; i < lines.size(); ++i)
+      digest += lines[i] + '\n';
+    return digest;
+  }
+
+  static std::string ReadBack(FileSystem::IReadFile* file) {
+    std::string content(static_cast<size_t>(file->GetSize() > 0 ? file->GetSize() : 0), '\0');
+    const bool read =
+        content.empty() || file->Read(&content[0], static_cast<uint32_t>(content.size()));
+    file->Release();
+    return read ? content : "<short read>";
+  }
+
+  // Every entry of the folder's index is whole: not caught halfway through a
+  // replacement, and its data decodes to its size. Every file among them
+  // reads back exactly (a loose one from disk, as it was before a file
+  // system in local mode could restore it); *present gets those found.
+  void ExpectNothingTorn(std::set<std::string>* present) {
+    std::map<std::string, std::string> onDisk;
+    for (const Item& item : items_)
+      if (!item.loosePath.empty())
+        TestSupport::ReadWholeFile(data_.File(item.loosePath), &onDisk[item.name]);
+    IFileSystem* fileSystem = Start(updateServer_.Port(), 0);
+    ASSERT_NE(fileSystem, nullptr);
+    FileSystem::PackageManager& packages =
+        static_cast<FileSystem::FileSystem*>(fileSystem)->Packages();
+    for (const auto& indexed : packages.ListEntries()) ExpectWhole(&packages, indexed.second);
+    for (const Item& item : items_) {
+      if (!item.loosePath.empty()) {
+        if (!packages.FindEntry(FileSystem::HashResourceName(item.name.c_str()), nullptr)) continue;
+        present->insert(item.name);
+        EXPECT_TRUE(onDisk[item.name] == expected_[item.name]) << item.loosePath << " differs";
+        continue;
+      }
+      FileSystem::IReadFile* file =
+          fileSystem->OpenFile(item.name.c_str(), FileSystem::kOpenPackagedOnly, false, false);
+      if (file == nullptr) continue;
+      present->insert(item.name);
+      EXPECT_TRUE(ReadBack(file) == expected_[item.name]) << item.name << " differs";
+    }
+    fileSystem->Release();
+  }
+
+  static void ExpectWhole(FileSystem::PackageManager* packages,
+                          const FileSystem::IndexedEntry& indexed) {
+    const FileSystem::FileIndexEntry& entry = indexed.entry;
+    const FileSystem::ResourceKey key{entry.hash1, entry.hash2};
+    EXPECT_EQ(entry.flags & FileSystem::kFlagRemoved, 0)
+        << std::hex << key.hash1 << "_" << key.hash2 << " is marked removed";
+    if ((entry.flags & FileSystem::kFlagUnpackaged) != 0) return;
+    FileSystem::IReadFile* file = packages->OpenPackagedFile(key, "", false);
+    if (file == nullptr) {
+      ADD_FAILURE() << std::hex << key.hash1 << "_" << key.hash2 << " does not open";
+      return;
+    }
+    EXPECT_EQ(ReadBack(file).size(), entry.size);
+  }
+
+  void ExpectEveryFileCorrect() {
+    std::set<std::string> present;
+    ExpectNothingTorn(&present);
+    for (const Item& item : items_)
+      EXPECT_EQ(present.count(item.name), 1u) << item.name << " is missing";
+  }
+
+  size_t GetCount() {
+    size_t count = 0;
+    for (const std::string& request : http_.Requests())
+      if (request.compare(0, 4, "GET ") == 0) ++count;
+    return count;
+  }
+
+  // Waits until the server has been asked for count packages in all, or the
+  // child has ended; true when the child still runs.
+  bool WaitForGets(HANDLE child, size_t count) {
+    UpdateTests::Eventually(
+        [&] { return GetCount() >= count || WaitForSingleObject(child, 0) == WAIT_OBJECT_0; });
+    return WaitForSingleObject(child, 0) == WAIT_TIMEOUT;
+  }
+
+  TestSupport::TempFolder work_;
+  std::vector<Item> items_;
+  std::map<std::string, std::string> expected_;
+};
+
+TEST_F(UpdateMultiProcessTest, TwoProcessesUpdatingOneFolderAtOnceBothEndWithEveryFileCorrect) {
+  HANDLE first = StartChild("first");
+  HANDLE second = StartChild("second");
+  EXPECT_EQ(Finish(first, "first"), 0u);
+  EXPECT_EQ(Finish(second, "second"), 0u);
+  ExpectEveryFileCorrect();
+}
+
+// A process killed between creating a package file and giving it its size
+// leaves it empty.
+TEST_F(UpdateMultiProcessTest, APackageFileLeftEmptyByAKilledProcessIsTakenOverByTheNext) {
+  ASSERT_TRUE(TestSupport::WriteWholeFile(data_.File("data_1.pak"), ""));
+  EXPECT_EQ(Finish(StartChild("after"), "after"), 0u);
+  ExpectEveryFileCorrect();
+}
+
+// Where the first process is killed.
+enum class Trigger {
+  kGets,      // once the server has been asked for this many packages
+  kAdding,    // once its adder has begun on the package of this resource
+  kLockWait,  // once its adder waits for the lock of the first package,
+              // which this process holds as another writer would
+};
+
+struct KillPoint {
+  const char* label;
+  Trigger trigger;
+  size_t gets;
+  const char* resource;
+  DWORD delayMs;  // after the trigger
+};
+
+class UpdateKillTest : public UpdateMultiProcessTest,
+                       public testing::WithParamInterface<KillPoint> {
+ protected:
+  void TearDown() override {
+    ReleasePackageLock();
+    UpdateMultiProcessTest::TearDown();
+  }
+
+  std::string PackageOfItem(const std::string& name) {
+    for (const Item& item : items_)
+      if (item.name == name) return PackageOf(item.source.c_str(), item.version);
+    ADD_FAILURE() << "no resource " << name;
+    return std::string();
+  }
+
+  std::string LogOf(const std::string& label) {
+    std::string log;
+    TestSupport::ReadWholeFile(LogPath(label), &log);
+    return log;
+  }
+
+  // True while the log shows the adder on a package (the given one, or any
+  // when empty) that it has not finished.
+  static bool AdderBusyWith(const std::string& log, const std::string& package) {
+    const size_t at = log.rfind("begin add file to package, " + package);
+    if (at == std::string::npos) return false;
+    const size_t line = log.find('\n', at);
+    return line != std::string::npos &&
+           log.find(" add file to package ", line) == std::string::npos;
+  }
+
+  // Waits for the kill point; false when the child ended before it.
+  bool WaitForKillPoint(HANDLE child, const KillPoint& point) {
+    const auto ended = [&] { return WaitForSingleObject(child, 0) == WAIT_OBJECT_0; };
+    switch (point.trigger) {
+      case Trigger::kGets:
+        return WaitForGets(child, point.gets);
+      case Trigger::kAdding: {
+        const std::string package = PackageOfItem(point.resource);
+        UpdateTests::Eventually([&] { return AdderBusyWith(LogOf("killed"), package) || ended(); });
+        return !ended();
+      }
+      case Trigger::kLockWait:
+        UpdateTests::Eventually([&] {
+          return LogOf("killed").find("Init Update Manager finished") != std::string::npos ||
+                 ended();
+        });
+        if (ended() || !TakePackageLock()) return false;
+        UpdateTests::Eventually([&] { return AdderBusyWith(LogOf("killed"), "") || ended(); });
+        return !ended();
+    }
+    return false;
+  }
+
+  bool TakePackageLock() {
+    lockedPackage_ = CreateFileA(data_.File("data_1.pak").c_str(), GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (lockedPackage_ == INVALID_HANDLE_VALUE) return false;
+    ZeroMemory(&lockPlace_, sizeof lockPlace_);
+    if (LockFileEx(lockedPackage_, LOCKFILE_EXCLUSIVE_LOCK, 0, 4, 0, &lockPlace_)) return true;
+    CloseHandle(lockedPackage_);
+    lockedPackage_ = INVALID_HANDLE_VALUE;
+    return false;
+  }
+
+  void ReleasePackageLock() {
+    if (lockedPackage_ == INVALID_HANDLE_VALUE) return;
+    UnlockFileEx(lockedPackage_, 0, 4, 0, &lockPlace_);
+    CloseHandle(lockedPackage_);
+    lockedPackage_ = INVALID_HANDLE_VALUE;
+  }
+
+  HANDLE lockedPackage_ = INVALID_HANDLE_VALUE;
+  OVERLAPPED lockPlace_;
+};
+
+TEST_P(UpdateKillTest, AProcessKilledMidUpdateIsCompletedByTheNextWithNoEntryLostOrTorn) {
+  const KillPoint& point = GetParam();
+  HANDLE killed = StartChild("killed");
+  ASSERT_NE(killed, nullptr);
+  if (!WaitForKillPoint(killed, point)) {
+    Finish(killed, "killed", kKilled);
+    FAIL() << "the child ended before the kill point";
+  }
+  Sleep(point.delayMs);
+  TerminateProcess(killed, kKilled);
+  ASSERT_EQ(Finish(killed, "killed", kKilled), kKilled) << "the kill came too late";
+  ReleasePackageLock();
+
+  std::set<std::string> present;
+  ExpectNothingTorn(&present);
+  std::vector<size_t> fetchedBefore;
+  for (const Item& item : items_)
+    fetchedBefore.push_back(RequestsFor(PackageOf(item.source.c_str(), item.version)));
+
+  EXPECT_EQ(Finish(StartChild("again"), "again"), 0u);
+  ExpectEveryFileCorrect();
+  // What the killed process had added is kept and not fetched again.
+  for (size_t i = 0; i < items_.size(); ++i) {
+    if (present.count(items_[i].name) == 0) continue;
+    EXPECT_EQ(RequestsFor(PackageOf(items_[i].source.c_str(), items_[i].version)), fetchedBefore[i])
+        << items_[i].name;
+  }
+}
+
+// res08.bin comes LZO-packed and is stored LZMA-packed: its adder re-encodes
+// 320 KiB. big00.bin comes LZO-packed and is stored as it is: its adder
+// writes 3.5 MiB.
+INSTANTIATE_TEST_SUITE_P(
+    KillPoints, UpdateKillTest,
+    testing::Values(
+        KillPoint{"WhileTheVersionFileDownloads", Trigger::kGets, 1, "", 0},
+        KillPoint{"WhileTheGroupFileDownloads", Trigger::kGets, 2, "", 1},
+        KillPoint{"WhileAResourceDownloads", Trigger::kGets, 12, "", 0},
+        KillPoint{"WhileTheAdderReencodes", Trigger::kAdding, 0, "res08.bin", 2},
+        KillPoint{"WhileTheAdderWritesALargeEntry", Trigger::kAdding, 0, "big00.bin", 4},
+        KillPoint{"WhileTheAdderWritesALooseFile", Trigger::kAdding, 0, "loose02.txt", 1},
+        KillPoint{"WhileWaitingForAnotherWritersLock", Trigger::kLockWait, 0, "", 5},
+        KillPoint{"NearTheEnd", Trigger::kGets, 40, "", 3}),
+    [](const testing::TestParamInfo<KillPoint>& info) { return std::string(info.param.label); });
+
+}  // namespace
