@@ -87,6 +87,16 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
       sources[name] = Content(3670016, 50 + 2 * i);
       items_.push_back({name, name, 1, ""});
     }
+    // For an update of everything: half of the files in two groups, one
+    // fetched whole, the rest as single files.
+    manifest << "group evens 1 whole\nfirst";
+    for (size_t i = 4; i < items_.size(); i += 2) manifest << ' ' << items_[i].name;
+    manifest << "\ngroup odds 1\nfirst";
+    for (size_t i = 5; i < 25; i += 2) manifest << ' ' << items_[i].name;
+    manifest << "\nsingle";
+    for (size_t i = 0; i < items_.size(); ++i)
+      if (i < 4 || (i % 2 == 1 && i >= 25)) manifest << ' ' << items_[i].name;
+    manifest << '\n';
     // The tree takes a while to build: it is built once and served again to
     // every test of a run.
     static std::map<std::string, std::string> published;
@@ -128,10 +138,12 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
     ASSERT_TRUE(TestSupport::WriteWholeFile(work_.File("list.txt"), list));
   }
 
-  HANDLE StartChild(const std::string& label) {
+  // mode "all" updates everything instead of requesting the names.
+  HANDLE StartChild(const std::string& label, const char* mode = "") {
     const std::string arguments =
         "\"" + data_.Path() + "\" " + std::to_string(updateServer_.Port()) + " " +
-        UpdateTests::kProduct + " \"" + work_.File("list.txt") + "\" \"" + LogPath(label) + "\"";
+        UpdateTests::kProduct + " \"" + work_.File("list.txt") + "\" \"" + LogPath(label) +
+        "\" " + mode;
     HANDLE child = TestSupport::StartProgram(kChild, arguments);
     EXPECT_NE(child, nullptr) << "cannot start " << kChild;
     return child;
@@ -256,6 +268,14 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
 TEST_F(UpdateMultiProcessTest, TwoProcessesUpdatingOneFolderAtOnceBothEndWithEveryFileCorrect) {
   HANDLE first = StartChild("first");
   HANDLE second = StartChild("second");
+  EXPECT_EQ(Finish(first, "first"), 0u);
+  EXPECT_EQ(Finish(second, "second"), 0u);
+  ExpectEveryFileCorrect();
+}
+
+TEST_F(UpdateMultiProcessTest, TwoProcessesUpdatingEverythingAtOnceBothEndWithEveryFileCorrect) {
+  HANDLE first = StartChild("first", "all");
+  HANDLE second = StartChild("second", "all");
   EXPECT_EQ(Finish(first, "first"), 0u);
   EXPECT_EQ(Finish(second, "second"), 0u);
   ExpectEveryFileCorrect();
