@@ -8,19 +8,12 @@ set -euo pipefail
 BUILD=$(cd "$1" && pwd)
 BENCH="$BUILD/tools/downloadbench/download_bench.exe"
 [ -x "$BENCH" ] || { echo "build download_bench first" >&2; exit 1; }
-NGINX=$(command -v nginx || echo /usr/sbin/nginx)
+. "$(dirname "$0")/../../tests/fixtures/loopback-nginx.sh"
+nginx_setup
 SIZE=$((256 * 1024 * 1024))
+mkdir -p "$NGINX_WORK/root/d"
 
-WORK=$(mktemp -d)
-NGINX_PID=
-cleanup() {
-  if [ -n "$NGINX_PID" ]; then kill "$NGINX_PID" 2>/dev/null || true; wait "$NGINX_PID" 2>/dev/null || true; fi
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-mkdir -p "$WORK/root/d" "$WORK/logs" "$WORK/temp"
-
-python3 - "$WORK/root/d/pkg.pak" "$SIZE" <<'PY'
+python3 - "$NGINX_WORK/root/d/pkg.pak" "$SIZE" <<'PY'
 import os, struct, sys, zlib
 path, size = sys.argv[1], int(sys.argv[2])
 body = os.urandom(size - 12)
@@ -28,30 +21,10 @@ with open(path, "wb") as f:
     f.write(b"HPAK" + struct.pack("<II", zlib.crc32(body) & 0xFFFFFFFF, size) + body)
 PY
 
-PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat > "$WORK/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $WORK/nginx.pid;
-error_log $WORK/logs/error.log;
-events { worker_connections 64; }
-http {
-  access_log off;
-  client_body_temp_path $WORK/temp/body;
-  proxy_temp_path $WORK/temp/proxy;
-  fastcgi_temp_path $WORK/temp/fastcgi;
-  uwsgi_temp_path $WORK/temp/uwsgi;
-  scgi_temp_path $WORK/temp/scgi;
-  server { listen 127.0.0.1:$PORT; root $WORK/root; }
-}
-CONF
-"$NGINX" -p "$WORK" -c "$WORK/nginx.conf" &
-NGINX_PID=$!
-sleep 0.5
+nginx_start "$NGINX_WORK/root"
 
 . "$BUILD/wine-env.sh"
-URL="http://127.0.0.1:$PORT/d/"
+URL="http://127.0.0.1:$NGINX_PORT/d/"
 ours_wall=(); ours_cpu=(); curl_wall=(); curl_cpu=()
 for run in 1 2 3; do
   line=$("$VELMOR_WINE" "$BENCH" "$URL" pkg.pak | tr -d '\r')

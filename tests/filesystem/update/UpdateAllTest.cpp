@@ -16,47 +16,7 @@ using UpdateTests::List;
 
 namespace {
 
-// Three groups (one whole, one with a sub-group) and single files, one of
-// them a link member whose target also comes with a group.
-const char* const kProduct =
-    "file d.txt 1 2\n"
-    "file e.txt 3 1\n"
-    "file f.txt 1 0\n"
-    "group tools 1 whole\n"
-    "first d.txt\n"
-    "group extras 1\n"
-    "first e.txt\n"
-    "sub tools\n"
-    "single c.txt f.txt alias.txt\n";
-
-const std::vector<std::pair<const char*, const char*>> kContents = {
-    {"a.txt", "alpha content, stored"},
-    {"c.txt", "charlie charlie charlie charlie charlie charlie"},
-    {"d.txt", "delta in lzma delta in lzma delta in lzma"},
-    {"e.txt", "echo in lzo, echo in lzo, echo in lzo"},
-    {"f.txt", "foxtrot"},
-    {"alias.txt", "alpha content, stored"}};
-
-class UpdateAllTest : public UpdateTests::UpdateTest {
- protected:
-  void SetUp() override {
-    UpdateTest::SetUp();
-    std::map<std::string, std::string> sources;
-    for (const auto& content : kContents) sources[content.first] = content.second;
-    sources.erase("alias.txt");
-    ASSERT_TRUE(Publish(kProduct, sources));
-  }
-
-  void ExpectEverythingLocal(IFileSystem* fileSystem) {
-    for (const char* group : {"maps", "tools", "extras"})
-      EXPECT_TRUE(fileSystem->IsResourceGroupReady(group)) << group;
-    for (const auto& content : kContents) {
-      EXPECT_TRUE(fileSystem->IsFileReady(content.first)) << content.first;
-      EXPECT_EQ(LocalContentOf(fileSystem, content.first), content.second) << content.first;
-    }
-    EXPECT_EQ(LocalContentOf(fileSystem, "b.txt"), std::string(3000, 'b') + "end of b");
-  }
-};
+using UpdateTests::UpdateAllTest;
 
 TEST_F(UpdateAllTest, BringsEveryGroupAndSingleFileUpToDate) {
   IFileSystem* fileSystem = StartReady();
@@ -179,11 +139,7 @@ TEST_F(UpdateAllTest, MissingSingleFileListIsFetchedAgainOnceAvailable) {
 TEST_F(UpdateAllTest, BrokenSingleFileListIsLoggedAndCountsAsEmpty) {
   // N = 2 announced, one pair present.
   const std::string broken("\x02\0\0\0" "12345678", 12);
-  std::map<std::string, std::string> sources;
-  for (const auto& content : kContents) sources[content.first] = content.second;
-  sources.erase("alias.txt");
-  sources["singlefiles.pcfg"] = broken;
-  ASSERT_TRUE(Publish(std::string(kProduct) + "file singlefiles.pcfg 1 0\n", sources));
+  ASSERT_TRUE(PublishProduct("file singlefiles.pcfg 1 0\n", {{"singlefiles.pcfg", broken}}));
   IFileSystem* fileSystem = StartReady();
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->UpdateAll();

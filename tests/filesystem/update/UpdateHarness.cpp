@@ -24,6 +24,26 @@ const std::string kManifest =
     "group maps 2\n"
     "first a.txt b.txt\n";
 
+const char* const kUpdateAllManifest =
+    "file d.txt 1 2\n"
+    "file e.txt 3 1\n"
+    "file f.txt 1 0\n"
+    "group tools 1 whole\n"
+    "first d.txt\n"
+    "group extras 1\n"
+    "first e.txt\n"
+    "sub tools\n"
+    "single c.txt f.txt alias.txt\n";
+
+const std::map<std::string, std::string> kUpdateAllContents = {
+    {"a.txt", "alpha content, stored"},
+    {"b.txt", std::string(3000, 'b') + "end of b"},
+    {"c.txt", "charlie charlie charlie charlie charlie charlie"},
+    {"d.txt", "delta in lzma delta in lzma delta in lzma"},
+    {"e.txt", "echo in lzo, echo in lzo, echo in lzo"},
+    {"f.txt", "foxtrot"},
+    {"alias.txt", "alpha content, stored"}};
+
 }  // namespace
 
 void UpdateTest::SetUp() {
@@ -72,6 +92,16 @@ bool UpdateTest::Publish(const std::string& extraManifest,
   return true;
 }
 
+bool UpdateTest::WriteTree(const std::string& folder) {
+  for (const auto& package : tree_) {
+    if (!TestSupport::WriteWholeFile(folder + "/" + package.first, package.second)) {
+      ADD_FAILURE() << "cannot write " << package.first << " into " << folder;
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string UpdateTest::PackageOf(const char* name, uint32_t version) {
   return FileSystem::FullPackageName(FileSystem::HashResourceName(name), version);
 }
@@ -79,16 +109,18 @@ std::string UpdateTest::PackageOf(const char* name, uint32_t version) {
 void UpdateTest::AnswerQueries(uint32_t version) {
   TestFixtures::ReplySpec reply = TestFixtures::GoodReply(kProduct, version);
   reply.entries.clear();
-  reply.entries.push_back({http_.Origin() + "/", false});
+  reply.entries.push_back({Origin() + "/", false});
   updateServer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
 }
 
 void UpdateTest::AnswerQueriesWith(const std::vector<std::pair<std::string, bool>>& urls) {
   TestFixtures::ReplySpec reply = TestFixtures::GoodReply(kProduct, kServerVersion);
   reply.entries.clear();
-  for (const auto& url : urls) reply.entries.push_back({http_.Origin() + url.first, url.second});
+  for (const auto& url : urls) reply.entries.push_back({Origin() + url.first, url.second});
   updateServer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
 }
+
+std::string UpdateTest::Origin() { return origin_.empty() ? http_.Origin() : origin_; }
 
 IFileSystem* UpdateTest::Start(uint16_t updateServerPort, uint8_t updateMode) {
   serverNode_.host = "127.0.0.1";
@@ -195,6 +227,37 @@ std::string UpdateTest::LocalContentOf(IFileSystem* fileSystem, const char* name
   const std::string content = ContentOf(file);
   file->Release();
   return content;
+}
+
+}  // namespace UpdateTests
+
+namespace UpdateTests {
+
+void UpdateAllTest::SetUp() {
+  UpdateTest::SetUp();
+  ASSERT_TRUE(PublishProduct());
+}
+
+bool UpdateAllTest::PublishProduct(const std::string& extraManifest,
+                                   const std::map<std::string, std::string>& extraSources) {
+  contents_ = kUpdateAllContents;
+  for (const auto& source : extraSources) contents_[source.first] = source.second;
+  std::map<std::string, std::string> sources = contents_;
+  sources.erase("alias.txt");
+  return Publish(kUpdateAllManifest + extraManifest, sources);
+}
+
+void UpdateAllTest::ExpectEverythingLocal(IFileSystem* fileSystem) {
+  for (const char* group : {"maps", "tools", "extras"})
+    EXPECT_TRUE(fileSystem->IsResourceGroupReady(group)) << group;
+  for (const auto& content : contents_)
+    EXPECT_TRUE(fileSystem->IsFileReady(content.first.c_str())) << content.first;
+  ExpectContents(fileSystem);
+}
+
+void UpdateAllTest::ExpectContents(IFileSystem* fileSystem) {
+  for (const auto& content : contents_)
+    EXPECT_EQ(LocalContentOf(fileSystem, content.first.c_str()), content.second) << content.first;
 }
 
 }  // namespace UpdateTests

@@ -1,6 +1,7 @@
-// A small product published into memory, served by the HTTP fixture, with
-// the update-server fixture naming the HTTP server's base URL, and a file
-// system in update mode over a private data folder.
+// A small product published into memory, served by the HTTP fixture (or
+// written into a folder that another server serves), with the update-server
+// fixture naming that server's base URL, and a file system in update mode
+// over a private data folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -48,12 +49,14 @@ class UpdateTest : public testing::Test {
   // when given, and serves it; false with a test failure on error.
   bool Publish(const std::string& extraManifest = std::string(),
                const std::map<std::string, std::string>& extraSources = {});
+  // Writes the published tree into a folder, one file per package.
+  bool WriteTree(const std::string& folder);
   // The package name of a resource at a version.
   static std::string PackageOf(const char* name, uint32_t version);
-  // Answers every product query with the server version and the HTTP
+  // Answers every product query with the server version and the download
   // server's base URL.
   void AnswerQueries(uint32_t version = kServerVersion);
-  // The same with base URLs below the HTTP server's origin.
+  // The same with base URLs below the download server's origin.
   void AnswerQueriesWith(const std::vector<std::pair<std::string, bool>>& urls);
   IFileSystem* Start(uint16_t updateServerPort, uint8_t updateMode = 1);
   IFileSystem* Start() { return Start(updateServer_.Port()); }
@@ -83,6 +86,9 @@ class UpdateTest : public testing::Test {
   TestFixtures::HttpTestServer http_;
   TestFixtures::FakeUpdateServer updateServer_;
   std::map<std::string, std::string> tree_;
+  // The download server's origin ("http://host:port"); empty: the HTTP
+  // fixture's.
+  std::string origin_;
   UpdateServerNode serverNode_{};
   // Passed to Start as they are at the time.
   UpdateGroupNode* updateGroups_ = nullptr;
@@ -94,8 +100,30 @@ class UpdateTest : public testing::Test {
   UpdateGroupNode defaultGroup_{};
 
  private:
+  std::string Origin();
+
   FileSystem::HttpDownloader::Timing savedTiming_;
   FileSystem::UpdateManager::QueryTiming savedQueryTiming_;
+};
+
+// The product that updating everything is tried on: three groups (one
+// whole, one with a sub-group) and single files, one of them a link member
+// whose target also comes with a group, in all three methods.
+class UpdateAllTest : public UpdateTest {
+ protected:
+  void SetUp() override;
+
+  // Publishes the product with more manifest lines and resource files, which
+  // then count among the resources checked.
+  bool PublishProduct(const std::string& extraManifest = std::string(),
+                      const std::map<std::string, std::string>& extraSources = {});
+  // Every group and resource is ready and reads back as published.
+  void ExpectEverythingLocal(IFileSystem* fileSystem);
+  // Every resource reads back as published, without download.
+  void ExpectContents(IFileSystem* fileSystem);
+
+  // Resource name -> content, link members included.
+  std::map<std::string, std::string> contents_;
 };
 
 }  // namespace UpdateTests
