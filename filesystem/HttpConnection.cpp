@@ -151,6 +151,14 @@ void HttpConnection::WaitForData() {
 }
 
 int HttpConnection::Receive(int count, char* buffer, bool returnOnAnyData) {
+  return ReceiveWith(count, buffer, returnOnAnyData, 0);
+}
+
+int HttpConnection::Peek(int count, char* buffer) {
+  return ReceiveWith(count, buffer, true, MSG_PEEK);
+}
+
+int HttpConnection::ReceiveWith(int count, char* buffer, bool returnOnAnyData, int flags) {
   if (!connected_) {
     log_.Log(kLogError, "the socket is not connected when recv data of  %s.", url_.c_str());
     lastError_ = kErrorNotConnected;
@@ -169,7 +177,7 @@ int HttpConnection::Receive(int count, char* buffer, bool returnOnAnyData) {
       log_.Log(kLogError, "time out when recv data of  %s.", url_.c_str());
       return received;
     }
-    const int result = recv(socket_, buffer + received, count - received, 0);
+    const int result = recv(socket_, buffer + received, count - received, flags);
     if (result == SOCKET_ERROR) {
       const int error = WSAGetLastError();
       if (error == WSAEINTR || error == WSAEWOULDBLOCK) {

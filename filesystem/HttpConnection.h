@@ -62,6 +62,10 @@ class HttpConnection {
   // the call. The count received (short on stop, time-out or a peer that
   // closed), or -1 on a socket error or bad arguments.
   int Receive(int count, char* buffer, bool returnOnAnyData);
+  // Like Receive with returnOnAnyData, but the bytes stay in the socket for
+  // the next Receive: so a reader can take exactly up to a delimiter in one
+  // call instead of one byte per call.
+  int Peek(int count, char* buffer);
   // Shuts the receive side down when connected, then closes the socket.
   void Close();
 
@@ -74,6 +78,7 @@ class HttpConnection {
   bool ConnectWithTimeout(const sockaddr_in& address);
   bool WaitUntilWritable();
   void WaitForData();
+  int ReceiveWith(int count, char* buffer, bool returnOnAnyData, int flags);
   bool SetBlocking(bool blocking);
 
   LogManager& log_;

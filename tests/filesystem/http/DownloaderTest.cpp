@@ -173,6 +173,26 @@ INSTANTIATE_TEST_SUITE_P(Boundary, GetHeadLength,
                          testing::Values(HeadLengthCase{1020, true}, HeadLengthCase{1021, true},
                                          HeadLengthCase{1022, false}));
 
+// The head's empty line may arrive split over several segments, and the
+// image's first bytes in the segment that ends the head: the head is taken
+// up to its empty line and not a byte of the image with it.
+class SegmentedGetHead : public DownloaderTest, public testing::WithParamInterface<size_t> {};
+
+TEST_P(SegmentedGetHead, EndsAtItsEmptyLineAndLeavesTheImageWhole) {
+  const std::string image = MakeDownloadImage(64);
+  server_.SetDefaultReply(HttpReply::Raw("HTTP/1.1 200 OK\r\nX-Pad: pp\r\n\r\n" + image, GetParam()));
+  MakeWorker(true);
+  ASSERT_TRUE(BeginTask());
+  ASSERT_TRUE(WaitUntilDone());
+  EXPECT_TRUE(worker_->IsSucceeded());
+  EXPECT_EQ(TakenImage(), image);
+  EXPECT_EQ(CountLog("Get head of " + server_.Origin() +
+                     "/d/pkg.pak success, HTTP/1.1 200 OK\r\nX-Pad: pp\r\n\r\n"),
+            1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(PieceSizes, SegmentedGetHead, testing::Values(1, 2, 3, 5, 28, 29, 30, 31));
+
 struct LengthTextCase {
   const char* label;
   std::string value;  // what follows "Content-Length:"
