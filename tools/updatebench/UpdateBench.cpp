@@ -7,10 +7,11 @@
 // (3) the images that update added, read from the tree folder, added again
 //     through PackageManager::AddDownloadPackage into a second empty data
 //     folder, against writing the same bytes to one plain file.
-// The log lines of (1) give where the time went: the workers' download
-// times, the adder's busy time and the gaps between a download's end and
-// the next start. With VELMOR_BENCH_LOG set, every line of (1) goes into
-// that file with its time since Create.
+// ((2), curl fetching the same packages, is the script's part; it reads the
+// last line, "update seconds <s>".) The log lines of (1) tell where the time
+// went: the workers' time downloading, starting a thread per task and
+// between tasks, and the adder's busy time. With VELMOR_BENCH_LOG set,
+// every line of (1) goes into that file with its time since Create.
 #include <windows.h>
 
 #include <algorithm>
@@ -106,13 +107,12 @@ struct RunFigures {
   double adderBusy = 0;            // sum of begin-to-success spans
   double firstAdd = 0, lastAdd = 0;
   double downloadBusy = 0;         // sum of "Task go" to "Finish task" spans
+  double lastDownload = 0;
   double headTime = 0;             // sum of HEAD exchanges
   std::vector<double> threadStarts;  // "Begin download file" to "Task go"
   double readyForUpdate = 0;
   size_t downloads = 0;
   size_t failedAdds = 0;
-  // Between a download's end and the next download's start, over all workers.
-  std::vector<double> startGaps;
 };
 
 RunFigures Analyse(const std::vector<TimedLine>& lines, double start) {
@@ -127,7 +127,6 @@ RunFigures Analyse(const std::vector<TimedLine>& lines, double start) {
   static const char kHeadLength[] = " success, Length=";
   RunFigures figures;
   std::map<std::string, double> begins, downloadBegins, tasks, heads;
-  std::vector<double> ends;
   for (const TimedLine& line : lines) {
     const std::string& text = line.text;
     if (StartsWith(text, kBegin)) {
@@ -152,20 +151,15 @@ RunFigures Analyse(const std::vector<TimedLine>& lines, double start) {
       if (!url.empty() && url.back() == '.') url.pop_back();
       if (tasks.count(url) == 0) {
         const auto begun = downloadBegins.find(url.substr(url.rfind('/') + 1));
-        if (begun != downloadBegins.end()) figures.threadStarts.push_back(line.time - begun->second);
-        // A download starts: pair it with the earliest unpaired end.
-        std::sort(ends.begin(), ends.end());
-        if (!ends.empty()) {
-          figures.startGaps.push_back(line.time - ends.front());
-          ends.erase(ends.begin());
-        }
+        if (begun != downloadBegins.end())
+          figures.threadStarts.push_back(line.time - begun->second);
         tasks[url] = line.time;
       }
     } else if (StartsWith(text, kFinished)) {
       const std::string url = FieldAfter(text, kFinished);
       figures.downloadBusy += line.time - tasks[url];
+      figures.lastDownload = line.time - start;
       ++figures.downloads;
-      ends.push_back(line.time);
     } else if (StartsWith(text, kSendHead)) {
       heads[FieldAfter(text, kSendHead)] = line.time;
     } else if (StartsWith(text, kHeadDone) && text.find(kHeadLength) != std::string::npos) {
@@ -310,18 +304,18 @@ bool TimeAdder(const std::vector<std::string>& names, const std::string& treeFol
 void PrintRun(double seconds, const RunFigures& f) {
   std::printf("(1) update-all, %u workers, cold: %.3f s from Create to IsAllReady\n", kWorkers,
               seconds);
-  std::printf("    ready for update after %.3f s; %zu downloads; %zu images added, %.1f MiB"
-              " (first add at %.3f s, last at %.3f s)%s\n",
-              f.readyForUpdate, f.downloads, f.added.size(), f.addedBytes / kMiB, f.firstAdd,
-              f.lastAdd, f.failedAdds != 0 ? ", SOME ADDS FAILED" : "");
-  std::printf("    workers busy downloading %.3f s of %.3f s (%.0f%%), HEAD exchanges %.3f s,"
-              " %.2f ms a download\n",
-              f.downloadBusy, seconds * kWorkers, 100 * f.downloadBusy / (seconds * kWorkers),
-              f.headTime, f.downloads != 0 ? 1000 * f.downloadBusy / f.downloads : 0.0);
-  std::printf("    a download's end to the next start: median %.2f ms, sum %.3f s;"
-              " a task's thread start: median %.2f ms, sum %.3f s\n",
-              1000 * Median(f.startGaps), Sum(f.startGaps), 1000 * Median(f.threadStarts),
-              Sum(f.threadStarts));
+  std::printf("    ready for update after %.3f s; %zu downloads, the last done at %.3f s;"
+              " %zu images added, %.1f MiB, from %.3f s to %.3f s%s\n",
+              f.readyForUpdate, f.downloads, f.lastDownload, f.added.size(), f.addedBytes / kMiB,
+              f.firstAdd, f.lastAdd, f.failedAdds != 0 ? ", SOME ADDS FAILED" : "");
+  const double workerTime = seconds * kWorkers;
+  const double threadStarts = Sum(f.threadStarts);
+  std::printf("    worker time %.3f s: downloading %.3f s (%.2f ms a download, HEAD exchanges"
+              " %.3f s), starting task threads %.3f s (median %.2f ms), between tasks %.3f s\n",
+              workerTime, f.downloadBusy,
+              f.downloads != 0 ? 1000 * f.downloadBusy / f.downloads : 0.0, f.headTime,
+              threadStarts, 1000 * Median(f.threadStarts),
+              workerTime - f.downloadBusy - threadStarts);
   std::printf("    adder busy %.3f s (%.1f MiB/s while busy)\n", f.adderBusy,
               f.adderBusy > 0 ? f.addedBytes / kMiB / f.adderBusy : 0.0);
 }

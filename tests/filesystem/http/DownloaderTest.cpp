@@ -180,15 +180,14 @@ class SegmentedGetHead : public DownloaderTest, public testing::WithParamInterfa
 
 TEST_P(SegmentedGetHead, EndsAtItsEmptyLineAndLeavesTheImageWhole) {
   const std::string image = MakeDownloadImage(64);
-  server_.SetDefaultReply(HttpReply::Raw("HTTP/1.1 200 OK\r\nX-Pad: pp\r\n\r\n" + image, GetParam()));
+  const std::string head = "HTTP/1.1 200 OK\r\nX-Pad: pp\r\n\r\n";
+  server_.SetDefaultReply(HttpReply::Raw(head + image, GetParam()));
   MakeWorker(true);
   ASSERT_TRUE(BeginTask());
   ASSERT_TRUE(WaitUntilDone());
   EXPECT_TRUE(worker_->IsSucceeded());
   EXPECT_EQ(TakenImage(), image);
-  EXPECT_EQ(CountLog("Get head of " + server_.Origin() +
-                     "/d/pkg.pak success, HTTP/1.1 200 OK\r\nX-Pad: pp\r\n\r\n"),
-            1u);
+  EXPECT_EQ(CountLog("Get head of " + server_.Origin() + "/d/pkg.pak success, " + head), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(PieceSizes, SegmentedGetHead, testing::Values(1, 2, 3, 5, 28, 29, 30, 31));
