@@ -83,7 +83,7 @@ bool ResourceGroup::NextItemIn(Walk* walk, Item* item) {
   if (InWalk(*walk, this) || GetReady()) return false;
   // A package of the group on its way brings the members along, even one
   // whose entry is already indexed while the rest is still being added.
-  if (IsKeyInFlight(packageKey_)) return false;
+  if (updateManager_->IsKeyInFlight(packageKey_)) return false;
   uint32_t local = 0;
   if (!fileSystem_->Packages().FindEntry(packageKey_, &local)) {
     // Nothing of the group is here yet: it is fetched whole first.
@@ -104,10 +104,10 @@ bool ResourceGroup::NextItemIn(Walk* walk, Item* item) {
 }
 
 bool ResourceGroup::NextMemberItem(Walk* walk, Item* item) {
-  if (!IsKeyReady(configKey_)) {
-    if (IsKeyInFlight(configKey_)) return false;
-    item->key = configKey_;
-    return true;
+  switch (updateManager_->StateOf(configKey_)) {
+    case UpdateManager::KeyState::kInFlight: return false;
+    case UpdateManager::KeyState::kMissing: item->key = configKey_; return true;
+    case UpdateManager::KeyState::kReady: break;
   }
   if (!EnsureConfig()) return false;
   bool allReady = true;
@@ -131,13 +131,11 @@ bool ResourceGroup::NextMemberItem(Walk* walk, Item* item) {
 bool ResourceGroup::NextFileItem(const std::vector<ResourceKey>& files, Item* item,
                                  bool* allReady) {
   for (const ResourceKey& key : files) {
-    if (IsKeyReady(key)) continue;
-    if (IsKeyInFlight(key)) {
-      *allReady = false;
-      continue;
+    switch (updateManager_->StateOf(key)) {
+      case UpdateManager::KeyState::kReady: break;
+      case UpdateManager::KeyState::kInFlight: *allReady = false; break;
+      case UpdateManager::KeyState::kMissing: item->key = key; return true;
     }
-    item->key = key;
-    return true;
   }
   return false;
 }
@@ -175,10 +173,6 @@ ResourceKey ResourceGroup::Resolve(const ResourceKey& key) {
 
 bool ResourceGroup::IsKeyReady(const ResourceKey& key) {
   return fileSystem_ != nullptr && updateManager_ != nullptr && updateManager_->IsKeyReady(key);
-}
-
-bool ResourceGroup::IsKeyInFlight(const ResourceKey& key) {
-  return updateManager_->IsKeyInFlight(key);
 }
 
 bool ResourceGroup::GetReady() {

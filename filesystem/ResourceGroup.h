@@ -65,7 +65,6 @@ class ResourceGroup {
   bool SubGroupsReady(Walk* walk);
   bool FilesReady(const std::vector<ResourceKey>& files);
   bool IsKeyReady(const ResourceKey& key);
-  bool IsKeyInFlight(const ResourceKey& key);
   ResourceKey Resolve(const ResourceKey& key);
   bool GetReady();
   void SetReady();

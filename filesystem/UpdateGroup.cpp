@@ -117,11 +117,12 @@ bool UpdateGroup::NextTask(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
 // otherwise returns the node to look at next.
 UpdateQueueNode* UpdateGroup::NextFileTask(UpdateQueueNode* node, bool* found) {
   const ResourceKey key{node->hash1, node->hash2};
+  // In flight first, for the reason UpdateManager::StateOf gives.
+  if (manager_->IsKeyInFlight(key)) return node->next;
   if (fileSystem_->IsFileReady(node->text.c_str())) {
     manager_->AppendUpdatedFile(node->text.c_str());
     return Remove(node);
   }
-  if (manager_->IsKeyInFlight(key)) return node->next;
   // A download of this file that failed after all its restarts ends the
   // request, so that the host hears of it and a broken file is not fetched
   // again and again.

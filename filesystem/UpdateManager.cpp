@@ -581,6 +581,11 @@ bool UpdateManager::FindLinkTarget(const ResourceKey& key, ResourceKey* target,
   return true;
 }
 
+UpdateManager::KeyState UpdateManager::StateOf(const ResourceKey& key) {
+  if (IsKeyInFlight(key)) return KeyState::kInFlight;
+  return IsKeyReady(key) ? KeyState::kReady : KeyState::kMissing;
+}
+
 bool UpdateManager::IsKeyReady(const ResourceKey& key) {
   ResourceKey target = key;
   uint32_t listed = 0;
@@ -792,7 +797,9 @@ bool UpdateManager::ScheduleListFile(HttpDownloader* worker, const char* name,
     ScopedLock guard(lock_);
     if (list->loaded || list->failed) return false;
   }
-  if (IsKeyReady(key)) {
+  const KeyState state = StateOf(key);
+  if (state == KeyState::kInFlight) return false;
+  if (state == KeyState::kReady) {
     const bool loaded = (this->*load)();
     if (!loaded && !Stopping())
       fileSystem_->Logger().Log(kLogError, "Load update list file \"%s\" failed.", name);
@@ -806,17 +813,10 @@ bool UpdateManager::ScheduleListFile(HttpDownloader* worker, const char* name,
     ScopedLock guard(lock_);
     if (list->issued) return false;
   }
-  if (!StartConfigDownload(worker, key)) return false;
+  if (!StartItem(worker, Item{key, false, 0}, false)) return false;
   ScopedLock guard(lock_);
   list->issued = true;
   return true;
-}
-
-// A full download of a configuration file at its listed version, unless one
-// is already on its way.
-bool UpdateManager::StartConfigDownload(HttpDownloader* worker, const ResourceKey& key) {
-  if (IsKeyInFlight(key)) return false;
-  return StartItem(worker, Item{key, false, 0}, false);
 }
 
 // Pass 6: the resource groups in file order. The cursor moves over the
@@ -868,9 +868,9 @@ bool UpdateManager::ScheduleSingleFiles(HttpDownloader* worker) {
   bool started = false;
   for (size_t i = cursor; i < files.size() && !started; ++i) {
     if (Stopping()) return true;
-    const bool ready = IsKeyReady(files[i]);
-    if (!ready && !IsKeyInFlight(files[i]))
-      started = StartItem(worker, Item{files[i], false, 0}, false);
+    const KeyState state = StateOf(files[i]);
+    const bool ready = state == KeyState::kReady;
+    if (state == KeyState::kMissing) started = StartItem(worker, Item{files[i], false, 0}, false);
     if (leading && ready) ++cursor;
     else leading = false;
   }

@@ -63,6 +63,11 @@ class UpdateManager {
   // The key's content is local at exactly its listed version, looked up
   // through its link target when it has one.
   bool IsKeyReady(const ResourceKey& key);
+  // Whether a key is to be fetched, on its way or here, asked in that
+  // order: a package stops counting as in flight only once its content is
+  // in the store, so a key being added never looks missing for a moment.
+  enum class KeyState { kMissing, kInFlight, kReady };
+  KeyState StateOf(const ResourceKey& key);
 
   // A file for OpenFile that receives the key's content at its listed
   // version once downloaded; null outside update mode or before the version
@@ -223,8 +228,6 @@ class UpdateManager {
   bool StartItem(HttpDownloader* worker, const Item& item, bool useRestartBudget);
   bool StartDownload(HttpDownloader* worker, const ResourceKey& key, uint32_t version,
                      const std::string& packageName);
-  // A configuration file the scheduler fetches for itself.
-  bool StartConfigDownload(HttpDownloader* worker, const ResourceKey& key);
   bool LoadSingleFiles();
   bool LoadUpdateRules();
   void DownloadEnded(const ResourceKey& key);

@@ -43,8 +43,9 @@ bool UpdateRule::NextItem(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
   if (IsFinished()) return false;
   Item item;
   bool found = false;
-  if (!updateManager_->IsKeyReady(fileKey_)) {
-    found = !updateManager_->IsKeyInFlight(fileKey_);
+  const UpdateManager::KeyState state = updateManager_->StateOf(fileKey_);
+  if (state != UpdateManager::KeyState::kReady) {
+    found = state == UpdateManager::KeyState::kMissing;
     item.key = fileKey_;
   } else if (EnsureConfig()) {
     bool allDone = true;
@@ -64,13 +65,11 @@ bool UpdateRule::NextItem(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
 
 bool UpdateRule::NextEntryItem(const UpdateRuleEntry& entry, Item* item, bool* allDone) {
   if (!entry.isGroup) {
-    if (updateManager_->IsKeyReady(entry.key)) return false;
-    if (updateManager_->IsKeyInFlight(entry.key)) {
-      *allDone = false;
-      return false;
+    switch (updateManager_->StateOf(entry.key)) {
+      case UpdateManager::KeyState::kReady: return false;
+      case UpdateManager::KeyState::kInFlight: *allDone = false; return false;
+      case UpdateManager::KeyState::kMissing: item->key = entry.key; return true;
     }
-    item->key = entry.key;
-    return true;
   }
   ResourceGroup* group = updateManager_->FindResourceGroup(GroupKey(entry.name));
   if (group == nullptr || group->IsReady()) return false;
