@@ -169,6 +169,7 @@ void UpdateManager::Exit() {
   deltaSettings_ = DeltaSettings();
   for (DownloadedPackage& package : downloaded_) delete[] package.image;
   downloaded_.clear();
+  downloadedKeys_.clear();
   baseUrls_.clear();
   urlOrder_.clear();
   updatedFiles_.clear();
@@ -687,6 +688,7 @@ void UpdateManager::Collect(HttpDownloader* worker) {
       package.image = image;
       package.size = size;
       downloaded_.push_back(package);
+      ++downloadedKeys_[key];
       for (UpdatingFile* file : waitingFiles_) {
         if (file->Key() == key && file->GetVersion() == version) {
           file->MarkDownloadSucceeded();
@@ -1003,9 +1005,7 @@ bool UpdateManager::IsInFlight(const ResourceKey& key) {
   for (const std::unique_ptr<HttpDownloader>& worker : workers_)
     if (worker->HasTask() && worker->GetKey1() == key.hash1 && worker->GetKey2() == key.hash2)
       return true;
-  for (const DownloadedPackage& package : downloaded_)
-    if (package.key == key) return true;
-  return false;
+  return downloadedKeys_.count(key) != 0;
 }
 
 // Under the lock: each started download begins with another mirror.
@@ -1072,6 +1072,8 @@ void UpdateManager::RunAdder() {
 // flight. Only this thread takes packages off the list, so the first one is
 // the one just handled.
 void UpdateManager::TakeOffDownloaded() {
+  const auto counted = downloadedKeys_.find(downloaded_.front().key);
+  if (counted != downloadedKeys_.end() && --counted->second <= 0) downloadedKeys_.erase(counted);
   delete[] downloaded_.front().image;
   downloaded_.pop_front();
 }

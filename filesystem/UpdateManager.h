@@ -274,6 +274,10 @@ class UpdateManager {
   ListState singleFileList_;
   ListState ruleList_;
   std::deque<DownloadedPackage> downloaded_;
+  // How many packages of each key the list above holds: the in-flight test
+  // runs for every key a scheduling pass looks at, while the list can grow
+  // long when downloads outpace the adder.
+  std::map<ResourceKey, int> downloadedKeys_;
   ResourceKey singleFilesKey_{0, 0};
   ResourceKey updateRulesKey_{0, 0};
   Thread queryThread_;
