@@ -517,12 +517,23 @@ bool PackageManager::AddDownloadPackage(const uint8_t* image, uint32_t length, u
   if (buffer != nullptr) *buffer = nullptr;
   if (size != nullptr) *size = 0;
   const DownloadTarget target{ResourceKey{hash1, hash2}, version, buffer, size};
-  const WalkResult result =
-      WalkDownloadPackage(image, length, [&](const FileIndexEntry& entry) {
-        if ((entry.flags & kFlagUnpackaged) != 0)
-          return AddUnpackagedEntry(image, entry, target);
-        return AddPackagedEntry(image, entry, target);
-      });
+  const auto add = [&](const FileIndexEntry& entry) {
+    if ((entry.flags & kFlagUnpackaged) != 0) return AddUnpackagedEntry(image, entry, target);
+    return AddPackagedEntry(image, entry, target);
+  };
+  // The entry under the package's own key (a group's package, say) stands
+  // for the whole package: once it is indexed at its version the package
+  // counts as here. It is stored after every other entry, so that neither a
+  // writer stopped halfway nor a later entry that fails, nor another process
+  // looking on while this one writes, can see it before the rest is stored.
+  std::vector<FileIndexEntry> own;
+  WalkResult result = WalkDownloadPackage(image, length, [&](const FileIndexEntry& entry) {
+    if (entry.hash1 != hash1 || entry.hash2 != hash2) return add(entry);
+    own.push_back(entry);
+    return true;
+  });
+  for (size_t i = 0; result == WalkResult::kComplete && i < own.size(); ++i)
+    if (!add(own[i])) result = WalkResult::kStopped;
   if (result == WalkResult::kComplete) return true;
   // A failed download hands out nothing, so no caller has to free content
   // that came with a false result.

@@ -672,38 +672,40 @@ void UpdateManager::Collect(HttpDownloader* worker) {
     worker->Finish();
     return;
   }
+  uint8_t* image = nullptr;
+  uint32_t size = 0;
+  int budget = 0;
   if (worker->IsSucceeded()) {
-    uint8_t* image = nullptr;
-    uint32_t size = 0;
     worker->TakeImage(&image, &size);
-    if (image != nullptr) {
-      fileSystem_->Logger().Log(kLogInfo, "add file to downloaded file list, %08x_%08x_%u.pak, size %u.",
-                                key.hash1, key.hash2, version, size);
-      const int budget = worker->GetRestartBudget();
-      ScopedLock guard(lock_);
-      DownloadedPackage package;
-      package.key = key;
-      package.version = version;
-      package.restartBudget = budget;
-      package.image = image;
-      package.size = size;
-      downloaded_.push_back(package);
-      ++downloadedKeys_[key];
-      for (UpdatingFile* file : waitingFiles_) {
-        if (file->Key() == key && file->GetVersion() == version) {
-          file->MarkDownloadSucceeded();
-          break;
-        }
-      }
+    budget = worker->GetRestartBudget();
+  }
+  if (image != nullptr)
+    fileSystem_->Logger().Log(kLogInfo,
+                              "add file to downloaded file list, %08x_%08x_%u.pak, size %u.",
+                              key.hash1, key.hash2, version, size);
+  // The worker lets go of the key before the adder can have the package:
+  // the other way round, the adder could be done with it while the worker
+  // still held the key, which would then look in flight although it is here.
+  worker->Finish();
+  ScopedLock guard(lock_);
+  // Whatever their version, no file stays attached to a worker whose task
+  // has ended.
+  DetachWorker(worker);
+  if (image == nullptr) return;
+  DownloadedPackage package;
+  package.key = key;
+  package.version = version;
+  package.restartBudget = budget;
+  package.image = image;
+  package.size = size;
+  downloaded_.push_back(package);
+  ++downloadedKeys_[key];
+  for (UpdatingFile* file : waitingFiles_) {
+    if (file->Key() == key && file->GetVersion() == version) {
+      file->MarkDownloadSucceeded();
+      break;
     }
   }
-  {
-    ScopedLock guard(lock_);
-    // Whatever their version, no file stays attached to a worker whose task
-    // has ended.
-    DetachWorker(worker);
-  }
-  worker->Finish();
 }
 
 // Under the lock: the key did not arrive. A list the scheduler fetched for

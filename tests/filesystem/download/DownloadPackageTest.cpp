@@ -260,12 +260,13 @@ TEST_F(PackagedEntries, FirstFailingEntryEndsTheWalkAndEarlierEntriesStay) {
   const uint32_t bad = image.AddEntry("bad.bin", 1, "this is no lzo stream", 400, 1);
   image.SetMethod(bad, 1, 0);
   image.AddStored("after.txt", 1, "after");
-  EXPECT_FALSE(Add(image, "first.txt", 1));
+  EXPECT_FALSE(Add(image, "group.pak", 1));
   EXPECT_EQ(Open("first.txt"), "first");
   uint32_t version = 0;
   EXPECT_FALSE(store->Packages().FindEntry(Key("bad.bin"), &version));
   EXPECT_FALSE(store->Packages().FindEntry(Key("after.txt"), &version));
-  const ResourceKey key = Key("first.txt");
+  // The message names the package the image was fetched for.
+  const ResourceKey key = Key("group.pak");
   char line[160];
   snprintf(line, sizeof line, "Decompress failed when process downloaded package file \"%u, %u\".",
            key.hash1, key.hash2);
@@ -275,12 +276,32 @@ TEST_F(PackagedEntries, FirstFailingEntryEndsTheWalkAndEarlierEntriesStay) {
 TEST_F(PackagedEntries, FailureAfterTheRequestedEntryHandsOutNothing) {
   PackageImageWriter image(4);
   image.AddStored("wanted.txt", 1, "wanted");
+  image.AddStored("member.txt", 1, "member");
   const uint32_t bad = image.AddEntry("bad.bin", 1, "no lzma block", 100, 2);
   image.SetMethod(bad, 2, 0);
   EXPECT_FALSE(Add(image, "wanted.txt", 1));
   EXPECT_EQ(buffer, nullptr);
   EXPECT_EQ(size, 0u);
-  EXPECT_EQ(Open("wanted.txt"), "wanted");
+  // The package failed, so its own entry, which would mark it as here, was
+  // never stored; the member before the failure was.
+  EXPECT_EQ(Open("wanted.txt"), "<null>");
+  EXPECT_EQ(Open("member.txt"), "member");
+}
+
+TEST_F(PackagedEntries, PackagesOwnEntryIsStoredAfterEveryOtherOne) {
+  // A group's package carries its own key first; the members come after.
+  PackageImageWriter image(4);
+  image.AddStored("group.pak", 2, "");
+  image.AddStored("one.txt", 1, "one");
+  image.AddStored("two.txt", 1, "two");
+  ASSERT_TRUE(Add(image, "group.pak", 2));
+  IndexedEntry group;
+  IndexedEntry two;
+  ASSERT_TRUE(store->Packages().LookupEntry(Key("group.pak"), &group));
+  ASSERT_TRUE(store->Packages().LookupEntry(Key("two.txt"), &two));
+  // Entries of one package file are appended in the order they are stored.
+  EXPECT_GT(group.slotOffset, two.slotOffset);
+  EXPECT_EQ(Open("one.txt"), "one");
 }
 
 TEST_F(PackagedEntries, UnknownWantedMethodFailsWithTheAddMessage) {
