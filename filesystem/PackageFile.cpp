@@ -181,6 +181,11 @@ bool PackageFile::KnowChain(uint64_t fileSize, const PackageHeader& header, bool
   return true;
 }
 
+// The block that takes the next slot is the first with room (past the last
+// one when all are full). One view of its header (of the last block's when
+// all are full) serves the check here and the count or the link written
+// later. The check: the block still holds what the remembered chain says, and
+// the chain still ends at its last block.
 bool PackageFile::MapTail(size_t* freeBlock, View* tailView) {
   const size_t blocks = chain_.blocks.size();
   size_t target = 0;
@@ -202,6 +207,8 @@ bool PackageFile::LastBlockEnds() {
   return ParseBlockHeader(bytes).next == 0;
 }
 
+// The remembered chain, read again when its tail does not match; false when
+// the package has no room for an area of the given capacity.
 bool PackageFile::FindTail(uint64_t fileSize, const PackageHeader& header, uint32_t capacity,
                            size_t* freeBlock, View* tailView) {
   bool walked = false;
