@@ -344,13 +344,7 @@ bool PackageFile::WriteAppended(FileMappingBuffer* headerView, const PackageHead
                                 size_t target, FileMappingBuffer* blockView, const Entry& e,
                                 uint32_t* slotOffset, FileIndexEntry* entry) {
   Block& block = chain_.blocks[target];
-  const uint32_t dataOffset = static_cast<uint32_t>(chain_.usedEnd);
-  const uint32_t newUsedEnd = static_cast<uint32_t>(chain_.usedEnd + e.capacity);
-  if (!WriteBytes(dataOffset, e.data, e.storedSize)) return false;
-  // Claim the area before any slot points into it.
-  if (!WriteHeader(headerView, PackageHeader{kPackageMagic, header.counter, newUsedEnd}))
-    return false;
-  *entry = MakeEntry(e, dataOffset, e.capacity);
+  if (!PlaceAtEnd(headerView, header, e, entry)) return false;
   *slotOffset = static_cast<uint32_t>(SlotOffset(block.offset, block.count));
   uint8_t slot[kIndexEntrySize];
   WriteIndexEntry(slot, *entry);
@@ -358,12 +352,28 @@ bool PackageFile::WriteAppended(FileMappingBuffer* headerView, const PackageHead
   uint8_t count[4];
   WriteU32(count, block.count + 1);
   if (!Store(blockView, 4, count, sizeof count)) return false;
-  if (!WriteHeader(headerView, PackageHeader{kPackageMagic, counter_ + 1, newUsedEnd}))
+  block.count += 1;
+  return CompleteWrite(headerView, static_cast<uint32_t>(chain_.usedEnd));
+}
+
+bool PackageFile::PlaceAtEnd(FileMappingBuffer* headerView, const PackageHeader& header,
+                             const Entry& e, FileIndexEntry* entry) {
+  const uint32_t dataOffset = static_cast<uint32_t>(chain_.usedEnd);
+  const uint32_t newUsedEnd = static_cast<uint32_t>(chain_.usedEnd + e.capacity);
+  if (!WriteBytes(dataOffset, e.data, e.storedSize)) return false;
+  // Claim the area before any slot points into it.
+  if (!WriteHeader(headerView, PackageHeader{kPackageMagic, header.counter, newUsedEnd}))
+    return false;
+  chain_.usedEnd = newUsedEnd;
+  *entry = MakeEntry(e, dataOffset, e.capacity);
+  return true;
+}
+
+bool PackageFile::CompleteWrite(FileMappingBuffer* headerView, uint32_t usedEnd) {
+  if (!WriteHeader(headerView, PackageHeader{kPackageMagic, counter_ + 1, usedEnd}))
     return false;
   counter_ += 1;
-  block.count += 1;
-  chain_.usedEnd = newUsedEnd;
-  RememberChain(PackageHeader{kPackageMagic, counter_, newUsedEnd});
+  RememberChain(PackageHeader{kPackageMagic, counter_, usedEnd});
   return true;
 }
 
@@ -401,7 +411,8 @@ bool PackageFile::ReplaceLocked(uint32_t entryOffset, Entry e) {
   if (!slotView) return false;
   const FileIndexEntry old = ParseIndexEntry(slotView->Data());
   if (old.hash1 != e.hash1 || old.hash2 != e.hash2) return false;
-  const bool inPlace = old.capacity >= e.storedSize && RangeFits(old.offset, e.storedSize, fileSize);
+  const bool inPlace =
+      old.capacity >= e.storedSize && RangeFits(old.offset, e.storedSize, fileSize);
   size_t target = 0;
   View tailView;
   if (!inPlace && !FindTail(fileSize, header, e.capacity, &target, &tailView)) return false;
@@ -411,11 +422,7 @@ bool PackageFile::ReplaceLocked(uint32_t entryOffset, Entry e) {
   const bool written = inPlace ? ReplaceInPlace(headerView.get(), header, slotView.get(), old, e,
                                                 &entry)
                                : ReplaceMoving(headerView.get(), header, slotView.get(), e, &entry);
-  if (!written) return false;
-  counter_ += 1;
-  RememberChain(PackageHeader{kPackageMagic, counter_,
-                              inPlace ? header.usedEnd : static_cast<uint32_t>(chain_.usedEnd)});
-  return Announce(entryOffset, entry);
+  return written && Announce(entryOffset, entry);
 }
 
 bool PackageFile::ReplaceInPlace(FileMappingBuffer* headerView, const PackageHeader& header,
@@ -432,25 +439,17 @@ bool PackageFile::ReplaceInPlace(FileMappingBuffer* headerView, const PackageHea
   *entry = MakeEntry(e, old.offset, old.capacity);
   WriteIndexEntry(slot, *entry);
   if (!Store(slotView, 0, slot, sizeof slot)) return false;
-  return WriteHeader(headerView, PackageHeader{kPackageMagic, counter_ + 1, header.usedEnd});
+  return CompleteWrite(headerView, header.usedEnd);
 }
 
 bool PackageFile::ReplaceMoving(FileMappingBuffer* headerView, const PackageHeader& header,
                                 FileMappingBuffer* slotView, const Entry& e,
                                 FileIndexEntry* entry) {
-  const uint32_t dataOffset = static_cast<uint32_t>(chain_.usedEnd);
-  const uint32_t newUsedEnd = static_cast<uint32_t>(chain_.usedEnd + e.capacity);
-  if (!WriteBytes(dataOffset, e.data, e.storedSize)) return false;
-  if (!WriteHeader(headerView, PackageHeader{kPackageMagic, header.counter, newUsedEnd}))
-    return false;
-  *entry = MakeEntry(e, dataOffset, e.capacity);
+  if (!PlaceAtEnd(headerView, header, e, entry)) return false;
   uint8_t slot[kIndexEntrySize];
   WriteIndexEntry(slot, *entry);
   if (!Store(slotView, 0, slot, sizeof slot)) return false;
-  if (!WriteHeader(headerView, PackageHeader{kPackageMagic, counter_ + 1, newUsedEnd}))
-    return false;
-  chain_.usedEnd = newUsedEnd;
-  return true;
+  return CompleteWrite(headerView, static_cast<uint32_t>(chain_.usedEnd));
 }
 
 FileMappingBuffer* PackageFile::MapEntry(const FileIndexEntry& entry) {

@@ -77,6 +77,12 @@ class PackageFile {
   bool WriteAppended(FileMappingBuffer* headerView, const PackageHeader& header, size_t target,
                      FileMappingBuffer* blockView, const Entry& e, uint32_t* slotOffset,
                      FileIndexEntry* entry);
+  // The data at the used end and its area claimed in the header; the entry
+  // that is to point there.
+  bool PlaceAtEnd(FileMappingBuffer* headerView, const PackageHeader& header, const Entry& e,
+                  FileIndexEntry* entry);
+  // The header's counter raised last, once everything it announces is written.
+  bool CompleteWrite(FileMappingBuffer* headerView, uint32_t usedEnd);
   bool ReplaceLocked(uint32_t entryOffset, Entry entry);
   bool ReplaceInPlace(FileMappingBuffer* headerView, const PackageHeader& header,
                       FileMappingBuffer* slotView, FileIndexEntry old, const Entry& e,

@@ -15,8 +15,11 @@
 using FileSystem::HashResourceName;
 using FileSystem::IndexedEntry;
 using FileSystem::ResourceKey;
+using StoreTest::AddContent;
+using StoreTest::Expected;
+using StoreTest::Lookup;
 using StoreTest::OpenStore;
-using StoreTest::ReadAll;
+using StoreTest::Read;
 using TestFixtures::EntryContent;
 using TestSupport::TempFolder;
 
@@ -72,27 +75,6 @@ class RawPackage {
   }
   HANDLE file_;
 };
-
-bool AddContent(FileSystem::FileSystem* fs, const char* name, uint32_t version) {
-  const ResourceKey key = HashResourceName(name);
-  const std::string content = EntryContent(key.hash1, version);
-  const uint32_t n = static_cast<uint32_t>(content.size());
-  return fs->Packages().AddFile(key, version, 0, 0, 0, n, content.data(), n, n);
-}
-
-std::string Expected(const char* name, uint32_t version) {
-  return EntryContent(HashResourceName(name).hash1, version);
-}
-
-std::string Read(FileSystem::FileSystem* fs, const char* name) {
-  return ReadAll(fs->Packages().OpenPackagedFile(HashResourceName(name), name, false));
-}
-
-IndexedEntry Lookup(FileSystem::FileSystem* fs, const char* name) {
-  IndexedEntry found{};
-  EXPECT_TRUE(fs->Packages().LookupEntry(HashResourceName(name), &found));
-  return found;
-}
 
 // A name whose content at version 2 is longer than at version 1, so that
 // replacing the one by the other moves the entry.
