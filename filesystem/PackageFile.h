@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "PackageFormat.h"
 
@@ -41,13 +43,13 @@ class PackageFile {
   uint32_t Counter() const { return counter_; }
 
  private:
-  struct ChainInfo {
+  struct Block {
+    uint32_t offset, capacity, count;
+  };
+  // The chain of index blocks as far as the package's index reaches.
+  struct Chain {
     uint64_t usedEnd = 0;  // the larger of the header's and every block's and entry's end
-    bool haveFreeBlock = false;
-    uint32_t freeBlock = 0;
-    uint32_t freeBlockCount = 0;
-    uint32_t lastBlock = 0;
-    bool slotFound = false;
+    std::vector<Block> blocks;  // in chain order; never empty after a walk
   };
   struct Entry {
     uint32_t hash1, hash2, version, size, storedSize, capacity;
@@ -55,24 +57,48 @@ class PackageFile {
     uint8_t flags;
     const void* data;
   };
+  using View = std::unique_ptr<FileMappingBuffer>;
 
   bool LoadLocked(uint64_t fileSize);
   bool ResetDirty(uint64_t fileSize);
-  bool WalkChain(uint64_t fileSize, uint32_t headerUsedEnd, bool index, uint32_t wantedSlot,
-                 ChainInfo* info);
-  bool PrepareWrite(uint64_t* fileSize, PackageHeader* header);
+  bool WalkChain(uint64_t fileSize, uint32_t headerUsedEnd, bool index, Chain* chain);
+  bool PrepareWrite(uint64_t* fileSize, View* headerView, PackageHeader* header);
+  bool KnowChain(uint64_t fileSize, const PackageHeader& header, bool* walked);
+  void RememberChain(const PackageHeader& header);
+  bool MapTail(size_t* freeBlock, View* tailView);
+  bool LastBlockEnds();
+  bool FindTail(uint64_t fileSize, const PackageHeader& header, uint32_t capacity,
+                size_t* freeBlock, View* tailView);
+  bool FindSlot(uint64_t fileSize, const PackageHeader& header, uint32_t slotOffset);
+  bool SlotInChain(uint32_t slotOffset) const;
   bool IsIndexedAtLeast(uint32_t hash1, uint32_t hash2, uint32_t version);
   bool NormaliseEntry(Entry* entry);
   bool AppendLocked(Entry entry);
+  bool WriteAppended(FileMappingBuffer* headerView, const PackageHeader& header, size_t target,
+                     FileMappingBuffer* blockView, const Entry& e, uint32_t* slotOffset,
+                     FileIndexEntry* entry);
+  // The data at the used end and its area claimed in the header; the entry
+  // that is to point there.
+  bool PlaceAtEnd(FileMappingBuffer* headerView, const PackageHeader& header, const Entry& e,
+                  FileIndexEntry* entry);
+  // The header's counter raised last, once everything it announces is written.
+  bool CompleteWrite(FileMappingBuffer* headerView, uint32_t usedEnd);
   bool ReplaceLocked(uint32_t entryOffset, Entry entry);
-  bool AddBlock(uint64_t fileSize, const PackageHeader& header, ChainInfo* info);
+  bool ReplaceInPlace(FileMappingBuffer* headerView, const PackageHeader& header,
+                      FileMappingBuffer* slotView, FileIndexEntry old, const Entry& e,
+                      FileIndexEntry* entry);
+  bool ReplaceMoving(FileMappingBuffer* headerView, const PackageHeader& header,
+                     FileMappingBuffer* slotView, const Entry& e, FileIndexEntry* entry);
+  bool AddBlock(FileMappingBuffer* headerView, const PackageHeader& header,
+                FileMappingBuffer* lastView, View* blockView);
   bool Announce(uint32_t slotOffset, const FileIndexEntry& entry);
   FileIndexEntry MakeEntry(const Entry& entry, uint32_t offset, uint32_t capacity) const;
 
   bool ReadBytes(uint64_t offset, void* out, uint32_t n);
   bool WriteBytes(uint64_t offset, const void* data, uint32_t n);
+  View MapPiece(uint64_t offset, uint32_t n);
   bool ReadHeader(PackageHeader* header);
-  bool WriteHeader(const PackageHeader& header);
+  bool WriteHeader(FileMappingBuffer* headerView, const PackageHeader& header);
   void Log(int level, const char* format);
 
   FileSystem* fileSystem_;
@@ -81,6 +107,17 @@ class PackageFile {
   FileMapping* mapping_ = nullptr;
   uint32_t counter_ = 0;
   bool write_ = false;
+  // The chain as the last walk and our own writes since have left it, taken
+  // while the header held chainCounter_ and chainHeaderEnd_. A finished write
+  // of another process moves the counter on, and one stopped halfway has
+  // raised the used end before placing anything past it; what neither shows
+  // (an entry without data counted by a stopped writer, or a count or a link
+  // left by a writer that raises the used end last) is found by checking the
+  // tail of the chain before anything is placed there.
+  Chain chain_;
+  bool chainKnown_ = false;
+  uint32_t chainCounter_ = 0;
+  uint32_t chainHeaderEnd_ = 0;
 };
 
 }  // namespace FileSystem

@@ -10,28 +10,15 @@
 
 using FileSystem::HashResourceName;
 using FileSystem::IndexedEntry;
-using FileSystem::ResourceKey;
+using StoreTest::AddContent;
+using StoreTest::Expected;
 using StoreTest::OpenStore;
+using StoreTest::Read;
 using StoreTest::ReadAll;
 using TestFixtures::EntryContent;
 using TestSupport::TempFolder;
 
 namespace {
-
-bool AddContent(FileSystem::FileSystem* fs, const char* name, uint32_t version) {
-  const ResourceKey key = HashResourceName(name);
-  const std::string content = EntryContent(key.hash1, version);
-  const uint32_t n = static_cast<uint32_t>(content.size());
-  return fs->Packages().AddFile(key, version, 0, 0, 0, n, content.data(), n, n);
-}
-
-std::string Expected(const char* name, uint32_t version) {
-  return EntryContent(HashResourceName(name).hash1, version);
-}
-
-std::string Read(FileSystem::FileSystem* fs, const char* name) {
-  return ReadAll(fs->Packages().OpenPackagedFile(HashResourceName(name), name, false));
-}
 
 TEST(CrossProcess, TheSecondWriterReloadsAndPlacesItsEntryAfterTheFirst) {
   TempFolder folder;

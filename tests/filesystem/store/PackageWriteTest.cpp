@@ -14,7 +14,9 @@
 using FileSystem::HashResourceName;
 using FileSystem::IndexedEntry;
 using FileSystem::ResourceKey;
+using StoreTest::Lookup;
 using StoreTest::OpenStore;
+using StoreTest::Read;
 using StoreTest::ReadAll;
 using TestSupport::RecordingLog;
 using TestSupport::TempFolder;
@@ -26,16 +28,6 @@ bool Add(FileSystem::FileSystem* fs, const char* name, uint32_t version, const s
   const uint32_t n = static_cast<uint32_t>(data.size());
   return fs->Packages().AddFile(HashResourceName(name), version, 0, 0, 0, n, data.data(), n,
                                 capacity);
-}
-
-std::string Read(FileSystem::FileSystem* fs, const char* name) {
-  return ReadAll(fs->Packages().OpenPackagedFile(HashResourceName(name), name, false));
-}
-
-IndexedEntry Lookup(FileSystem::FileSystem* fs, const char* name) {
-  IndexedEntry found{};
-  EXPECT_TRUE(fs->Packages().LookupEntry(HashResourceName(name), &found));
-  return found;
 }
 
 TEST(PackageWrite, ANewPackageHasItsFullSizeAndStartsEmpty) {

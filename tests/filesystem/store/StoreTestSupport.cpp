@@ -1,6 +1,10 @@
 #include "StoreTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
+
+#include "PackageImageWriter.h"
 
 namespace StoreTest {
 
@@ -28,6 +32,27 @@ std::string ReadAll(FileSystem::IReadFile* file) {
   const bool ok = content.empty() || file->Read(&content[0], static_cast<uint32_t>(content.size()));
   file->Release();
   return ok ? content : "<short>";
+}
+
+std::string Read(FileSystem::FileSystem* fs, const char* name) {
+  return ReadAll(fs->Packages().OpenPackagedFile(FileSystem::HashResourceName(name), name, false));
+}
+
+FileSystem::IndexedEntry Lookup(FileSystem::FileSystem* fs, const char* name) {
+  FileSystem::IndexedEntry found{};
+  EXPECT_TRUE(fs->Packages().LookupEntry(FileSystem::HashResourceName(name), &found)) << name;
+  return found;
+}
+
+bool AddContent(FileSystem::FileSystem* fs, const char* name, uint32_t version) {
+  const FileSystem::ResourceKey key = FileSystem::HashResourceName(name);
+  const std::string content = TestFixtures::EntryContent(key.hash1, version);
+  const uint32_t n = static_cast<uint32_t>(content.size());
+  return fs->Packages().AddFile(key, version, 0, 0, 0, n, content.data(), n, n);
+}
+
+std::string Expected(const char* name, uint32_t version) {
+  return TestFixtures::EntryContent(FileSystem::HashResourceName(name).hash1, version);
 }
 
 HANDLE StartChild(const std::string& arguments) {

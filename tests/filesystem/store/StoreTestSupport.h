@@ -8,6 +8,7 @@
 
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
+#include "PackageManager.h"
 #include "TestSupport.h"
 
 namespace StoreTest {
@@ -21,6 +22,15 @@ FileSystem::FileSystem* OpenStore(const std::string& folder, bool updateMode,
 
 // The whole content through Read, or "<null>" for a null file; releases it.
 std::string ReadAll(FileSystem::IReadFile* file);
+// The packaged content of a name, as ReadAll gives it.
+std::string Read(FileSystem::FileSystem* fs, const char* name);
+// The index's entry for a name; a test failure when there is none.
+FileSystem::IndexedEntry Lookup(FileSystem::FileSystem* fs, const char* name);
+
+// Self-verifying content of a name at a version (TestFixtures::EntryContent
+// of its key), added stored with that version; and what reading it gives.
+bool AddContent(FileSystem::FileSystem* fs, const char* name, uint32_t version);
+std::string Expected(const char* name, uint32_t version);
 
 // Starts the child fixture next to this test binary with the arguments; null on failure.
 HANDLE StartChild(const std::string& arguments);
