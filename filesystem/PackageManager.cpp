@@ -458,6 +458,12 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A name beside path that no other thread or process writes at the same time.
+std::string FreshNameFor(const char* path) {
+  return std::string(path) + "." + std::to_string(GetCurrentProcessId()) + "." +
+         std::to_string(GetCurrentThreadId()) + ".new";
+}
+
 void SetTimes(const char* path, uint64_t time) {
   HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -472,9 +478,10 @@ void SetTimes(const char* path, uint64_t time) {
 // True when the file at path has exactly size bytes whose CRC-32 is crc. A
 // file that cannot be opened or read counts as damaged.
 bool FileIsIntact(const std::string& path, uint32_t size, uint32_t crc) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // No sharing of deletion: a file deleted while being checked would vanish
+  // once the check closes it, after it was found intact.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER length;
   bool intact = GetFileSizeEx(file, &length) && length.QuadPart == size;
@@ -657,11 +664,12 @@ bool PackageManager::WriteUnpackagedFile(const char* path, const void* content, 
                                          uint32_t attributes, uint64_t time) {
   if (path == nullptr || (content == nullptr && size != 0)) return false;
   CreateParentDirectories(path);
-  if (!RemoveBusyFile(path)) {
-    LogPath("Remove unpackaged file failed when write unpackaged file %s.", path);
-    return false;
-  }
-  IWriteFile* file = fileSystem_ != nullptr ? fileSystem_->OpenWriteFile(path, false) : nullptr;
+  // The content is written to a file of its own beside the target and then
+  // renamed over it, so that a reader, or another process writing the same
+  // file, never finds it missing, half written or waiting to be deleted.
+  const std::string fresh = FreshNameFor(path);
+  IWriteFile* file = fileSystem_ != nullptr ? fileSystem_->OpenWriteFile(fresh.c_str(), false)
+                                            : nullptr;
   if (file == nullptr) {
     LogPath("Open write file failed when process downloaded unpackaged file %s.", path);
     return false;
@@ -670,21 +678,48 @@ bool PackageManager::WriteUnpackagedFile(const char* path, const void* content, 
   // none: opening it has already created it.
   if (size != 0 && !file->Write(content, size)) {
     file->Release();
+    DeleteIfPresent(fresh);
     LogPath("Write file failed when process downloaded unpackaged file %s.", path);
     return false;
   }
   file->Release();
-  // Times first: a read-only attribute would keep them from being set.
-  SetTimes(path, time);
-  SetFileAttributesA(path, attributes);
+  // Times first: a read-only attribute would keep them from being set. A
+  // rename keeps both.
+  SetTimes(fresh.c_str(), time);
+  SetFileAttributesA(fresh.c_str(), attributes);
+  if (!PutInPlace(fresh, path)) {
+    DeleteIfPresent(fresh);
+    LogPath("Remove unpackaged file failed when write unpackaged file %s.", path);
+    return false;
+  }
   return true;
+}
+
+bool PackageManager::PutInPlace(const std::string& fresh, const char* path) {
+  const auto replace = [&] {
+    return MoveFileExA(fresh.c_str(), path, MOVEFILE_REPLACE_EXISTING) != 0;
+  };
+  if (replace()) return true;
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (replace()) return true;
+    SetFileAttributesA(path, attributes);
+  }
+  // In use. Deleting it would only mark it for deletion while its reader
+  // holds it, which keeps the name taken and then loses the file; renamed
+  // into removed_files it stays whole for the reader and frees the name.
+  return MoveToRemovedFiles(path) && replace();
 }
 
 bool PackageManager::RemoveBusyFile(const char* path) {
   if (path == nullptr) return false;
-  const std::string source = path;
-  if (DeleteIfPresent(source)) return true;
+  if (DeleteIfPresent(path)) return true;
   // In use: move it out of the way below the root.
+  return MoveToRemovedFiles(path);
+}
+
+bool PackageManager::MoveToRemovedFiles(const std::string& source) {
   const std::string folder = root_ + "removed_files";
   CreateDirectories(folder.c_str());
   const std::string target = folder + "/" + BaseName(source);

@@ -133,6 +133,11 @@ class PackageManager {
   bool StoreReencoded(const ResourceKey& key, const FileIndexEntry& entry, const uint8_t* head,
                       uint32_t headLength, const uint8_t* content);
   bool UnpackagedPath(const UnpackagedFileRecord& record, std::string* path);
+  // Renames the freshly written file over path, moving a busy one aside.
+  bool PutInPlace(const std::string& fresh, const char* path);
+  // Renames a file in use to root + "removed_files/" + its base name, or
+  // that name followed by a number when taken.
+  bool MoveToRemovedFiles(const std::string& source);
   bool IsRestoreWanted(const ResourceKey& key);
   void LogDownload(const char* format, const ResourceKey& key);
   void LogPath(const char* format, const std::string& path);

@@ -449,6 +449,59 @@ TEST_F(UnpackagedFiles, ReadOnlyFileIsReplacedByALaterVersion) {
   EXPECT_FALSE(GetFileAttributesA((root + "removed_files").c_str()) != INVALID_FILE_ATTRIBUTES);
 }
 
+// Files beside name in the root left over from writing it.
+std::vector<std::string> LeftoversOf(const std::string& root, const std::string& name) {
+  std::vector<std::string> found;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((root + name + ".*").c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return found;
+  // The pattern matches the name itself as well.
+  do
+    if (name != data.cFileName) found.push_back(data.cFileName);
+  while (FindNextFileA(search, &data));
+  FindClose(search);
+  return found;
+}
+
+// Another reader (a second process checking the file, the game) has the old
+// version open while the new one arrives. Whatever the reader shares, the
+// file at the path is afterwards either the old one or the new one, never
+// missing, and nothing is left beside it.
+TEST_F(UnpackagedFiles, AFileHeldOpenByAReaderIsReplacedWholeOrLeftAsItWas) {
+  const struct {
+    const char* name;
+    DWORD share;
+    bool replaced;
+  } kCases[] = {
+      {"shares deletion", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true},
+      {"shares reading and writing", FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+      {"shares reading", FILE_SHARE_READ, false},
+  };
+  uint16_t version = 0;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = root + "held.txt";
+    PackageImageWriter first(1);
+    AddLoose(first, "held.txt", ++version, "old content");
+    ASSERT_TRUE(Add(first, "held.txt", version));
+    HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    PackageImageWriter second(1);
+    AddLoose(second, "held.txt", ++version, "new content, longer");
+    EXPECT_EQ(Add(second, "held.txt", version), c.replaced);
+    char seen[32] = {};
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(reader, seen, sizeof seen, &got, nullptr));
+    EXPECT_EQ(std::string(seen, got), "old content") << "the reader keeps what it opened";
+    CloseHandle(reader);
+    std::string now;
+    ASSERT_TRUE(ReadWholeFile(path, &now)) << "the file must never be left missing";
+    EXPECT_EQ(now, c.replaced ? "new content, longer" : "old content");
+    EXPECT_TRUE(LeftoversOf(root, "held.txt").empty()) << LeftoversOf(root, "held.txt")[0];
+  }
+}
+
 TEST_F(UnpackagedFiles, ReencodedRecordKeepsItsHeadAndStoresTheNewMethod) {
   PackageImageWriter image(2);
   const std::string text = Compressible(5000);
