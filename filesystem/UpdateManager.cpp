@@ -779,6 +779,12 @@ bool UpdateManager::StartItem(HttpDownloader* worker, const Item& item, bool use
   return StartDownload(worker, item.key, listed, packageName);
 }
 
+bool UpdateManager::StartUnlessGivenUp(HttpDownloader* worker, const Item& item) {
+  if (HasGivenUp(item.key)) return false;
+  TouchRestartBudget(item.key);
+  return StartItem(worker, item, true);
+}
+
 // Pass 5: "singlefiles.pcfg" is fetched and loaded once an update of
 // everything is asked for.
 bool UpdateManager::ScheduleSingleFileList(HttpDownloader* worker) {
@@ -824,7 +830,8 @@ bool UpdateManager::ScheduleListFile(HttpDownloader* worker, const char* name,
 }
 
 // Pass 6: the resource groups in file order. The cursor moves over the
-// leading run of ready groups, so a finished prefix is not asked again.
+// leading run of ready groups, so a finished prefix is not asked again. A
+// group whose next item was given up stays not ready and is passed over.
 bool UpdateManager::ScheduleResourceGroups(HttpDownloader* worker) {
   std::vector<ResourceGroup*> groups;
   size_t cursor = 0;
@@ -845,7 +852,7 @@ bool UpdateManager::ScheduleResourceGroups(HttpDownloader* worker) {
     Item item;
     if (!group->IsReady() &&
         group->NextItem(&item.key.hash1, &item.key.hash2, &item.isDelta, &item.localVersion))
-      started = StartItem(worker, item, false);
+      started = StartUnlessGivenUp(worker, item);
     if (leading && !started && group->IsReady()) ++cursor;
     else leading = false;
   }
@@ -874,7 +881,8 @@ bool UpdateManager::ScheduleSingleFiles(HttpDownloader* worker) {
     if (Stopping()) return true;
     const KeyState state = StateOf(files[i]);
     const bool ready = state == KeyState::kReady;
-    if (state == KeyState::kMissing) started = StartItem(worker, Item{files[i], false, 0}, false);
+    if (state == KeyState::kMissing)
+      started = StartUnlessGivenUp(worker, Item{files[i], false, 0});
     if (leading && ready) ++cursor;
     else leading = false;
   }
@@ -910,7 +918,7 @@ bool UpdateManager::ScheduleIdleRule(HttpDownloader* worker) {
     if (Stopping()) return true;
     Item item;
     if (rule->NextItem(&item.key.hash1, &item.key.hash2, &item.isDelta, &item.localVersion)) {
-      StartItem(worker, item, false);
+      StartUnlessGivenUp(worker, item);
       return true;
     }
     if (!rule->IsFinished()) return true;

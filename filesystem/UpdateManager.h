@@ -226,6 +226,10 @@ class UpdateManager {
   // A download of the item at its listed version; false (nothing started)
   // while the listed version is unknown.
   bool StartItem(HttpDownloader* worker, const Item& item, bool useRestartBudget);
+  // For the passes that walk everything: an item whose downloads were given
+  // up is not started again (false), any other spends one of its key's
+  // restart budget, so a package that keeps failing is not fetched forever.
+  bool StartUnlessGivenUp(HttpDownloader* worker, const Item& item);
   bool StartDownload(HttpDownloader* worker, const ResourceKey& key, uint32_t version,
                      const std::string& packageName);
   bool LoadSingleFiles();

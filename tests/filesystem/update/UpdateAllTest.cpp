@@ -18,6 +18,28 @@ namespace {
 
 using UpdateTests::UpdateAllTest;
 
+enum class Damage { kNone, kMissing, kBadChecksum, kUnreadable };
+
+void DamagePackage(std::map<std::string, std::string>* tree, const std::string& package,
+                   Damage damage) {
+  ASSERT_EQ(tree->count(package), 1u) << package;
+  switch (damage) {
+    case Damage::kMissing: tree->erase(package); break;
+    case Damage::kBadChecksum: (*tree)[package].back() ^= 0x55; break;
+    // Checks out as an image, but holds no package the store can read.
+    case Damage::kUnreadable: (*tree)[package] = TestFixtures::MakeDownloadImage(200); break;
+    case Damage::kNone: break;
+  }
+}
+
+// Every exchange (HEAD or GET) that asked for the package.
+size_t Asked(TestFixtures::HttpTestServer& http, const std::string& package) {
+  size_t count = 0;
+  for (const std::string& request : http.Requests())
+    if (request.find("/" + package + " ") != std::string::npos) ++count;
+  return count;
+}
+
 TEST_F(UpdateAllTest, BringsEveryGroupAndSingleFileUpToDate) {
   IFileSystem* fileSystem = StartReady();
   ASSERT_NE(fileSystem, nullptr);
@@ -117,12 +139,7 @@ TEST_F(UpdateAllTest, MissingSingleFileListIsFetchedAgainOnceAvailable) {
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->UpdateAll();
   // A missing package is never asked for with GET: count every exchange.
-  const auto asked = [&] {
-    size_t count = 0;
-    for (const std::string& request : http_.Requests())
-      if (request.find("/" + list + " ") != std::string::npos) ++count;
-    return count;
-  };
+  const auto asked = [&] { return Asked(http_, list); };
   // One download makes at most this many attempts; more means the list was
   // asked for again.
   const size_t oneDownload = FileSystem::HttpDownloader::kRetryCount *
@@ -156,6 +173,74 @@ TEST_F(UpdateAllTest, BrokenSingleFileListIsLoggedAndCountsAsEmpty) {
   fileSystem->Release();
 }
 
+// A package that cannot be had while everything is updated: it is given up
+// after its restarts instead of being fetched forever, everything else
+// arrives, and the update of everything does not report itself complete.
+struct LostPackage {
+  const char* label;
+  const char* resource;  // whose package is damaged
+  uint32_t version;
+  Damage damage;
+  const char* group;  // the group left not ready; null: none
+  const char* file;   // the single file left not ready; null: none
+};
+
+void PrintTo(const LostPackage& lost, std::ostream* out) { *out << lost.label; }
+
+bool Is(const char* lost, const char* name) {
+  return lost != nullptr && std::string(lost) == name;
+}
+
+class LostPackageTest : public UpdateAllTest, public testing::WithParamInterface<LostPackage> {};
+
+TEST_P(LostPackageTest, IsGivenUpWhileEverythingElseArrives) {
+  const LostPackage& lost = GetParam();
+  const std::string package = PackageOf(lost.resource, lost.version);
+  DamagePackage(&tree_, package, lost.damage);
+  http_.SetFiles(tree_);
+  IFileSystem* fileSystem = StartReady();
+  ASSERT_NE(fileSystem, nullptr);
+  fileSystem->UpdateAll();
+  const auto arrived = [&] {
+    for (const char* group : {"maps", "tools", "extras"})
+      if (!Is(lost.group, group) && !fileSystem->IsResourceGroupReady(group)) return false;
+    for (const char* file : {"c.txt", "f.txt"})
+      if (!Is(lost.file, file) && !fileSystem->IsFileReady(file)) return false;
+    return true;
+  };
+  ASSERT_TRUE(Eventually(arrived));
+  // Settled: nothing more asked for over a second.
+  size_t asked = Asked(http_, package);
+  for (int quiet = 0, round = 0; quiet < 4 && round < 120; ++round) {
+    Sleep(250);
+    const size_t now = Asked(http_, package);
+    quiet = now == asked ? quiet + 1 : 0;
+    asked = now;
+  }
+  // At most one download of all its attempts (a HEAD and a GET each), or one
+  // download per restart of a package that arrives but cannot be added.
+  using FileSystem::HttpDownloader;
+  const size_t limit = 2 * HttpDownloader::kRetryCount * HttpDownloader::kInitialRestartBudget;
+  EXPECT_GE(asked, 1u);
+  EXPECT_LE(asked, limit);
+  EXPECT_FALSE(fileSystem->IsAllReady());
+  if (lost.group != nullptr) EXPECT_FALSE(fileSystem->IsResourceGroupReady(lost.group));
+  if (lost.file != nullptr) EXPECT_FALSE(fileSystem->IsFileReady(lost.file));
+  EXPECT_GT(fileSystem->GetUpdateTaskCount(), 0);
+  fileSystem->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Damage, LostPackageTest,
+    testing::Values(
+        LostPackage{"group_package_missing", "maps.pak", 2, Damage::kMissing, "maps", nullptr},
+        LostPackage{"group_package_unreadable", "maps.pak", 2, Damage::kUnreadable, "maps",
+                    nullptr},
+        LostPackage{"single_file_missing", "f.txt", 1, Damage::kMissing, nullptr, "f.txt"},
+        LostPackage{"single_file_bad_checksum", "c.txt", 4, Damage::kBadChecksum, nullptr,
+                    "c.txt"}),
+    [](const testing::TestParamInfo<LostPackage>& info) { return info.param.label; });
+
 // Requests whose downloads cannot succeed: each ends in its failed list,
 // nothing lands in the other lists, and the request is dropped.
 struct FailingRequest {
@@ -164,7 +249,7 @@ struct FailingRequest {
   bool isGroup;
   const char* damaged;  // the resource whose package is damaged; null: none
   uint32_t version;     // of that package
-  enum Damage { kNone, kMissing, kBadChecksum, kUnreadable } damage;
+  Damage damage;
 };
 
 void PrintTo(const FailingRequest& request, std::ostream* out) { *out << request.label; }
@@ -174,18 +259,9 @@ class FailingRequestTest : public UpdateTests::UpdateTest,
 
 TEST_P(FailingRequestTest, EndsInTheFailedListAndIsDropped) {
   const FailingRequest& request = GetParam();
-  if (request.damaged != nullptr) {
-    const std::string package = PackageOf(request.damaged, request.version);
-    ASSERT_EQ(tree_.count(package), 1u);
-    switch (request.damage) {
-      case FailingRequest::kMissing: tree_.erase(package); break;
-      case FailingRequest::kBadChecksum: tree_[package].back() ^= 0x55; break;
-      // Checks out as an image, but holds no package the store can read.
-      case FailingRequest::kUnreadable: tree_[package] = TestFixtures::MakeDownloadImage(200); break;
-      case FailingRequest::kNone: break;
-    }
-    http_.SetFiles(tree_);
-  }
+  if (request.damaged != nullptr)
+    DamagePackage(&tree_, PackageOf(request.damaged, request.version), request.damage);
+  http_.SetFiles(tree_);
   UseDefaultGroup();
   IFileSystem* fileSystem = StartReady();
   ASSERT_NE(fileSystem, nullptr);
@@ -204,18 +280,18 @@ TEST_P(FailingRequestTest, EndsInTheFailedListAndIsDropped) {
 INSTANTIATE_TEST_SUITE_P(
     Damage, FailingRequestTest,
     testing::Values(
-        FailingRequest{"file_missing", "a.txt", false, "a.txt", 2, FailingRequest::kMissing},
+        FailingRequest{"file_missing", "a.txt", false, "a.txt", 2, Damage::kMissing},
         FailingRequest{"link_member_whose_target_is_missing", "alias.txt", false, "a.txt", 2,
-                       FailingRequest::kMissing},
+                       Damage::kMissing},
         FailingRequest{"file_bad_checksum", "b.txt", false, "b.txt", 1,
-                       FailingRequest::kBadChecksum},
+                       Damage::kBadChecksum},
         FailingRequest{"file_unreadable", "c.txt", false, "c.txt", 4,
-                       FailingRequest::kUnreadable},
-        FailingRequest{"group_unknown", "nogroup", true, nullptr, 0, FailingRequest::kNone},
+                       Damage::kUnreadable},
+        FailingRequest{"group_unknown", "nogroup", true, nullptr, 0, Damage::kNone},
         FailingRequest{"group_package_missing", "maps", true, "maps.pak", 2,
-                       FailingRequest::kMissing},
+                       Damage::kMissing},
         FailingRequest{"group_package_unreadable", "maps", true, "maps.pak", 2,
-                       FailingRequest::kUnreadable}),
+                       Damage::kUnreadable}),
     [](const testing::TestParamInfo<FailingRequest>& info) { return info.param.label; });
 
 }  // namespace
