@@ -1222,6 +1222,7 @@ bool UpdateManager::IsAllResourceGroupsReady() {
 void UpdateManager::RequestAllResourceGroups() {
   ScopedLock guard(lock_);
   allGroupsRequested_ = true;
+  ForgetGivenUp();
 }
 
 bool UpdateManager::IsAllReady() {
@@ -1232,6 +1233,14 @@ bool UpdateManager::IsAllReady() {
 void UpdateManager::RequestUpdateAll() {
   ScopedLock guard(lock_);
   updateAllRequested_ = true;
+  ForgetGivenUp();
+}
+
+// Under the lock: a host that asks for everything again (after the network
+// came back, say) has every package tried anew, with its whole budget.
+void UpdateManager::ForgetGivenUp() {
+  givenUp_.clear();
+  restartBudgets_.clear();
 }
 
 int UpdateManager::GetUpdateTaskCount() {

@@ -236,6 +236,7 @@ class UpdateManager {
   bool LoadUpdateRules();
   void DownloadEnded(const ResourceKey& key);
   void DownloadLost(const ResourceKey& key);
+  void ForgetGivenUp();
 
   // Counting and progress.
   int PendingGroupCount();

@@ -175,7 +175,8 @@ TEST_F(UpdateAllTest, BrokenSingleFileListIsLoggedAndCountsAsEmpty) {
 
 // A package that cannot be had while everything is updated: it is given up
 // after its restarts instead of being fetched forever, everything else
-// arrives, and the update of everything does not report itself complete.
+// arrives, and the update of everything does not report itself complete
+// until it is asked for again once the package is there.
 struct LostPackage {
   const char* label;
   const char* resource;  // whose package is damaged
@@ -196,6 +197,7 @@ class LostPackageTest : public UpdateAllTest, public testing::WithParamInterface
 TEST_P(LostPackageTest, IsGivenUpWhileEverythingElseArrives) {
   const LostPackage& lost = GetParam();
   const std::string package = PackageOf(lost.resource, lost.version);
+  const std::map<std::string, std::string> whole = tree_;
   DamagePackage(&tree_, package, lost.damage);
   http_.SetFiles(tree_);
   IFileSystem* fileSystem = StartReady();
@@ -227,6 +229,12 @@ TEST_P(LostPackageTest, IsGivenUpWhileEverythingElseArrives) {
   if (lost.group != nullptr) EXPECT_FALSE(fileSystem->IsResourceGroupReady(lost.group));
   if (lost.file != nullptr) EXPECT_FALSE(fileSystem->IsFileReady(lost.file));
   EXPECT_GT(fileSystem->GetUpdateTaskCount(), 0);
+
+  // Asked again once the package is there, everything is tried anew.
+  http_.SetFiles(whole);
+  fileSystem->UpdateAll();
+  EXPECT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
+  ExpectEverythingLocal(fileSystem);
   fileSystem->Release();
 }
 
