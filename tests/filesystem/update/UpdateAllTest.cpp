@@ -226,8 +226,12 @@ TEST_P(LostPackageTest, IsGivenUpWhileEverythingElseArrives) {
   EXPECT_GE(asked, 1u);
   EXPECT_LE(asked, limit);
   EXPECT_FALSE(fileSystem->IsAllReady());
-  if (lost.group != nullptr) EXPECT_FALSE(fileSystem->IsResourceGroupReady(lost.group));
-  if (lost.file != nullptr) EXPECT_FALSE(fileSystem->IsFileReady(lost.file));
+  if (lost.group != nullptr) {
+    EXPECT_FALSE(fileSystem->IsResourceGroupReady(lost.group));
+  }
+  if (lost.file != nullptr) {
+    EXPECT_FALSE(fileSystem->IsFileReady(lost.file));
+  }
   EXPECT_GT(fileSystem->GetUpdateTaskCount(), 0);
 
   // Asked again once the package is there, everything is tried anew.
