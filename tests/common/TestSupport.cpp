@@ -73,11 +73,6 @@ TempFolder::TempFolder() {
 
 TempFolder::~TempFolder() { RemoveTree(path_); }
 
-void TempFolder::Empty() {
-  RemoveTree(path_);
-  CreateDirectoryA(path_.c_str(), nullptr);
-}
-
 std::string TempFolder::File(const std::string& name) const { return path_ + "\\" + name; }
 
 std::string Compressible(size_t n) {

@@ -45,8 +45,6 @@ class TempFolder {
   const std::string& Path() const { return path_; }
   // Path of a file inside the folder ('/' separated name).
   std::string File(const std::string& name) const;
-  // Removes everything inside the folder.
-  void Empty();
 
  private:
   std::string path_;
