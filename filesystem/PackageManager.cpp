@@ -432,16 +432,24 @@ void HandOut(const FileIndexEntry& entry, const DownloadTarget& target, ContentB
   *target.size = entry.size;
 }
 
-// Deletes a file; one marked read-only is ours to replace all the same.
+// Runs change on the file at path; when that fails and the file is marked
+// read-only (ours to replace all the same), clears the mark and runs it once
+// more, putting the mark back should it fail again.
+template <typename Change>
+bool EvenIfReadOnly(const std::string& path, Change change) {
+  if (change()) return true;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0)
+    return false;
+  SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (change()) return true;
+  SetFileAttributesA(path.c_str(), attributes);
+  return false;
+}
+
 bool DeleteIfPresent(const std::string& path) {
   if (!FileExists(path)) return true;
-  if (DeleteFileA(path.c_str())) return true;
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (DeleteFileA(path.c_str())) return true;
-    SetFileAttributesA(path.c_str(), attributes);
-  }
+  if (EvenIfReadOnly(path, [&] { return DeleteFileA(path.c_str()) != 0; })) return true;
   return !FileExists(path);
 }
 
@@ -699,13 +707,7 @@ bool PackageManager::PutInPlace(const std::string& fresh, const char* path) {
   const auto replace = [&] {
     return MoveFileExA(fresh.c_str(), path, MOVEFILE_REPLACE_EXISTING) != 0;
   };
-  if (replace()) return true;
-  const DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (replace()) return true;
-    SetFileAttributesA(path, attributes);
-  }
+  if (EvenIfReadOnly(path, replace)) return true;
   // In use. Deleting it would only mark it for deletion while its reader
   // holds it, which keeps the name taken and then loses the file; renamed
   // into removed_files it stays whole for the reader and frees the name.
