@@ -25,3 +25,13 @@ function(velmor_add_gtest name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 300 LABELS ${name})
 endfunction()
+
+# velmor_add_host_gtest(<name> SOURCES ... [LIBS ...])
+# A test binary of a host: the shared main without the library's internals.
+function(velmor_add_host_gtest name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE velmor_host_test_main ${T_LIBS})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 300 LABELS ${name})
+endfunction()
