@@ -14,7 +14,9 @@ const char* LogLevelTag(int level) {
 std::string WithLogLineEnd(const std::string& message) {
   std::string text = message;
   size_t n = text.size();
-  if (n >= 2 && text[n - 2] == '\n' && text[n - 1] == '\r') {
+  if (n >= 2 && text[n - 2] == '\r' && text[n - 1] == '\n') {
+    // Already ended as it should be; a CR before the LF must not double.
+  } else if (n >= 2 && text[n - 2] == '\n' && text[n - 1] == '\r') {
     text[n - 2] = '\r';
     text[n - 1] = '\n';
   } else if (n >= 1 && text[n - 1] == '\r') {

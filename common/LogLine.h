@@ -10,9 +10,9 @@
 // "INF", "WAR" or "ERR" for levels 0, 1 and 2; null for any other level.
 const char* LogLevelTag(int level);
 
-// The message with its line end made CR LF: a final "\n\r" is swapped, a
-// final '\r' gets '\n', a final '\n' becomes "\r\n", anything else (the empty
-// text too) gets "\r\n" appended.
+// The message with its line end made CR LF: a final "\r\n" stays, a final
+// "\n\r" is swapped, a final '\r' gets '\n', a final '\n' becomes "\r\n",
+// anything else (the empty text too) gets "\r\n" appended.
 std::string WithLogLineEnd(const std::string& message);
 
 // The prefix "%04u/%02u/%02u-%02u:%02u:%02u<%s>%s" with the time, the tag

@@ -32,7 +32,7 @@ TEST(LogLineTest, EveryLineEndsInCrLf) {
     const char* expected;
   } cases[] = {
       {"", "\r\n"},         {"a", "a\r\n"},         {"a\n", "a\r\n"},
-      {"a\r", "a\r\n"},     {"a\n\r", "a\r\n"},     {"a\r\n", "a\r\r\n"},
+      {"a\r", "a\r\n"},     {"a\n\r", "a\r\n"},     {"a\r\n", "a\r\n"},
       {"\n", "\r\n"},       {"two\nlines", "two\nlines\r\n"},
   };
   for (const Case& c : cases) EXPECT_EQ(WithLogLineEnd(c.message), c.expected) << c.message;
