@@ -8,7 +8,7 @@
 
 #include <rapidxml.hpp>
 
-#include "TextConversion.h"
+#include "CodePageConversion.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "TextConversion.h"
+#include "CodePageConversion.h"
 
 TempFolder::TempFolder() {
   wchar_t base[MAX_PATH] = {};

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "TextConversion.h"
+#include "CodePageConversion.h"
 
 namespace {
 
-TEST(TextConversionTest, EightBitTextBecomesUtf16) {
+TEST(CodePageConversionTest, EightBitTextBecomesUtf16) {
   struct Case {
     const char* text;
     UINT codePage;
@@ -24,7 +24,7 @@ TEST(TextConversionTest, EightBitTextBecomesUtf16) {
   }
 }
 
-TEST(TextConversionTest, FailuresLeaveAnEmptyOutput) {
+TEST(CodePageConversionTest, FailuresLeaveAnEmptyOutput) {
   std::wstring out = L"stale";
   EXPECT_FALSE(ToWideString(static_cast<const char*>(nullptr), CP_UTF8, &out));
   EXPECT_EQ(out, L"");
@@ -37,7 +37,7 @@ TEST(TextConversionTest, FailuresLeaveAnEmptyOutput) {
   EXPECT_EQ(ansi, "");
 }
 
-TEST(TextConversionTest, AnsiRoundTrip) {
+TEST(CodePageConversionTest, AnsiRoundTrip) {
   std::string ansi;
   EXPECT_TRUE(ToAnsiString(L"C:\\Games\\data.pak", &ansi));
   EXPECT_EQ(ansi, "C:\\Games\\data.pak");
