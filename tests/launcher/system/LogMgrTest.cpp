@@ -83,12 +83,15 @@ TEST_F(LogMgrTest, RefusesLongMessagesUnknownLevelsAndNullFormats) {
   EXPECT_FALSE(log.Log(3, "level three"));
   EXPECT_FALSE(log.Log(-1, "negative"));
   EXPECT_FALSE(log.Log(0, nullptr));
+  EXPECT_FALSE(log.LogText(0, nullptr));
+  EXPECT_TRUE(log.LogText(2, "100% %s %n kept"));
   log.SetLevels(false, false, false);
   log.Close();
   std::vector<std::string> lines = Lines(ReadWholeFile(LogPath()));
-  ASSERT_EQ(lines.size(), 1u);
+  ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].size(), 26 + longest.size());
   EXPECT_EQ(lines[0].substr(26), longest);
+  EXPECT_EQ(lines[1].substr(26), "100% %s %n kept");
 }
 
 TEST_F(LogMgrTest, ASecondInitEmptiesThePreviousLog) {
