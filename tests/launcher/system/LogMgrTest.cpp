@@ -165,3 +165,29 @@ TEST_F(LogMgrTest, LinesFromManyThreadsNeverInterleave) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LogMgrTest, CloseWhileThreadsWriteLeavesOnlyWholeLines) {
+  LogMgr log;
+  ASSERT_TRUE(log.Init(LogFolder()));
+  log.SetLevels(false, true, true);
+  HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  WriterArgs args[kWriters];
+  HANDLE threads[kWriters];
+  for (int i = 0; i < kWriters; ++i) {
+    args[i] = {&log, i, start};
+    threads[i] = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WriteLines, &args[i], 0, nullptr));
+    ASSERT_NE(threads[i], nullptr);
+  }
+  SetEvent(start);
+  log.Close();  // the writers go on into the closed log
+  ASSERT_EQ(WaitForMultipleObjects(kWriters, threads, TRUE, 60000), WAIT_OBJECT_0);
+  for (HANDLE thread : threads) CloseHandle(thread);
+  CloseHandle(start);
+  std::regex whole(std::string(kPrefix) + "[0-7] [a-h]{300}");
+  for (const std::string& line : Lines(ReadWholeFile(LogPath())))
+    EXPECT_TRUE(std::regex_match(line, whole)) << line;
+}
+
+}  // namespace
