@@ -14,38 +14,6 @@ void PrintTo(const LayoutRect& r, std::ostream* out);
 
 namespace {
 
-// The layout elements as the launcher ships them.
-const char kShippedLayout[] =
-    "<Config>"
-    "<WebBrowser Point=\"TopCenter\" RelateTo=\"Parent\" RelatePoint=\"TopCenter\" X=\"110\" "
-    "Y=\"121\" W=\"560\" H=\"378\" VisibleWhenReady=\"true\"/>"
-    "<SubProgress Point=\"TopCenter\" RelateTo=\"WebBrowser\" RelatePoint=\"BottomCenter\" "
-    "X=\"-91\" Y=\"4\" Visible=\"true\"/>"
-    "<Progress Point=\"TopCenter\" RelateTo=\"WebBrowser\" RelatePoint=\"BottomCenter\" X=\"-91\" "
-    "Y=\"17\"/>"
-    "<CloseButton Point=\"TopLeft\" RelateTo=\"Parent\" RelatePoint=\"TopLeft\" X=\"964\" "
-    "Y=\"25\"/>"
-    "<MinimizeButton Point=\"TopLeft\" RelateTo=\"Parent\" RelatePoint=\"TopLeft\" X=\"930\" "
-    "Y=\"35\"/>"
-    "<LoadingWebBrowser Point=\"TopLeft\" RelateTo=\"Parent\" RelatePoint=\"TopLeft\" X=\"513\" "
-    "Y=\"262\"/>"
-    "<GovernmentButton Point=\"TopLeft\" RelateTo=\"Parent\" RelatePoint=\"TopLeft\" X=\"317\" "
-    "Y=\"27\"/>"
-    "<BBSButton Point=\"TopLeft\" RelateTo=\"Parent\" RelatePoint=\"TopLeft\" X=\"455\" Y=\"27\"/>"
-    "<ChargeButton Point=\"TopLeft\" RelateTo=\"Parent\" RelatePoint=\"TopLeft\" X=\"595\" "
-    "Y=\"27\"/>"
-    "<CustomServiceButton Point=\"TopLeft\" RelateTo=\"Parent\" RelatePoint=\"TopLeft\" X=\"736\" "
-    "Y=\"27\"/>"
-    "<Messages Point=\"TopCenter\" RelateTo=\"WebBrowser\" RelatePoint=\"BottomCenter\" X=\"-91\" "
-    "Y=\"26\" W=\"600\" H=\"20\" Align=\"Center\"/>"
-    "<SelfUpdateCloseButton Point=\"TopRight\" RelateTo=\"Parent\" RelatePoint=\"TopRight\" "
-    "X=\"-22\" Y=\"10\"/>"
-    "<SelfUpdateProgress Point=\"BottomCenter\" RelateTo=\"Parent\" RelatePoint=\"BottomCenter\" "
-    "X=\"0\" Y=\"-95\"/>"
-    "<SelfUpdateMessage Point=\"BottomCenter\" RelateTo=\"Parent\" RelatePoint=\"BottomCenter\" "
-    "X=\"0\" Y=\"-102\" W=\"300\" H=\"16\"/>"
-    "</Config>";
-
 void PictureSize(int id, int32_t* width, int32_t* height) {
   *width = 0;
   *height = 0;
@@ -92,9 +60,8 @@ ControlLayout SkinLayout(const ConfigMgr& config, bool mainSkin) {
 
 class ShippedLayoutTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(config_.LoadConfigText(kShippedLayout, sizeof kShippedLayout - 1));
-  }
+  // The configuration the launcher embeds, from this program's resources.
+  void SetUp() override { ASSERT_TRUE(config_.LoadConfig(GetModuleHandleW(nullptr))); }
   ConfigMgr config_;
 };
 
