@@ -116,7 +116,10 @@ bool DecodeJpegPlane(const PlaneBytes& plane, PlaneKind kind, uint32_t width, ui
   source.term_source = AjpgTermSource;
   info.src = &source;
   jpeg_read_header(&info, TRUE);
-  if (DefaultComponents(info) != components) {
+  // Without scaling the output has the image's size; a plane of another
+  // size is refused before the library allocates for it.
+  if (DefaultComponents(info) != components || info.image_width != width ||
+      info.image_height != height) {
     jpeg_destroy_decompress(&info);
     return false;
   }
