@@ -79,6 +79,11 @@ bool LogMgr::LogV(int level, const char* format, va_list args) {
   return true;
 }
 
+bool LogMgr::LogText(int level, const char* text) {
+  if (!text) return false;
+  return Log(level, "%s", text);
+}
+
 void LogMgr::SetLevels(bool information, bool warning, bool error) {
   ScopedLock hold(lock_);
   levels_[0] = information;

@@ -274,6 +274,10 @@ TEST(ConfigMgrTest, RefusesBrokenDocuments) {
   EXPECT_FALSE(config.LoadConfigText(nullptr, 5));
   EXPECT_FALSE(config.LoadStringsText("<Config/>", 9));
   EXPECT_FALSE(config.LoadConfigFile(L"Z:\\no\\such\\file.xml"));
+  EXPECT_FALSE(config.LoadStringsFile(nullptr));
+  // A module without the resources.
+  EXPECT_FALSE(config.LoadConfig(GetModuleHandleW(L"kernel32.dll")));
+  EXPECT_FALSE(config.LoadStrings(GetModuleHandleW(L"kernel32.dll")));
 }
 
 TEST(ConfigMgrTest, StringTableKeepsConfiguredColours) {

@@ -83,12 +83,15 @@ TEST_F(LogMgrTest, RefusesLongMessagesUnknownLevelsAndNullFormats) {
   EXPECT_FALSE(log.Log(3, "level three"));
   EXPECT_FALSE(log.Log(-1, "negative"));
   EXPECT_FALSE(log.Log(0, nullptr));
+  EXPECT_FALSE(log.LogText(0, nullptr));
+  EXPECT_TRUE(log.LogText(2, "100% %s %n kept"));
   log.SetLevels(false, false, false);
   log.Close();
   std::vector<std::string> lines = Lines(ReadWholeFile(LogPath()));
-  ASSERT_EQ(lines.size(), 1u);
+  ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].size(), 26 + longest.size());
   EXPECT_EQ(lines[0].substr(26), longest);
+  EXPECT_EQ(lines[1].substr(26), "100% %s %n kept");
 }
 
 TEST_F(LogMgrTest, ASecondInitEmptiesThePreviousLog) {
@@ -159,6 +162,32 @@ TEST_F(LogMgrTest, LinesFromManyThreadsNeverInterleave) {
     ASSERT_TRUE(std::regex_match(line, match, whole)) << line;
     EXPECT_EQ(match[3].str()[0], char('a' + (match[2].str()[0] - '0')));
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LogMgrTest, CloseWhileThreadsWriteLeavesOnlyWholeLines) {
+  LogMgr log;
+  ASSERT_TRUE(log.Init(LogFolder()));
+  log.SetLevels(false, true, true);
+  HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  WriterArgs args[kWriters];
+  HANDLE threads[kWriters];
+  for (int i = 0; i < kWriters; ++i) {
+    args[i] = {&log, i, start};
+    threads[i] = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WriteLines, &args[i], 0, nullptr));
+    ASSERT_NE(threads[i], nullptr);
+  }
+  SetEvent(start);
+  log.Close();  // the writers go on into the closed log
+  ASSERT_EQ(WaitForMultipleObjects(kWriters, threads, TRUE, 60000), WAIT_OBJECT_0);
+  for (HANDLE thread : threads) CloseHandle(thread);
+  CloseHandle(start);
+  std::regex whole(std::string(kPrefix) + "[0-7] [a-h]{300}");
+  for (const std::string& line : Lines(ReadWholeFile(LogPath())))
+    EXPECT_TRUE(std::regex_match(line, whole)) << line;
 }
 
 }  // namespace

@@ -144,6 +144,12 @@ TEST_F(ShellLinksTest, FolderChainMakesEveryFolderOfThePath) {
   EXPECT_FALSE(CreateFolderChain(nullptr));
 }
 
+TEST(LinkPathTest, PlacingALinkWithoutANameFails) {
+  ShortcutValues values;
+  values.target = L"C:\\windows\\notepad.exe";
+  EXPECT_FALSE(PlaceShortcutOnDesktop(L"", values));
+}
+
 TEST(LinkPathTest, OneSeparatorBetweenFolderAndName) {
   EXPECT_EQ(JoinLinkPath(L"C:\\Desk", L"x.lnk"), L"C:\\Desk\\x.lnk");
   EXPECT_EQ(JoinLinkPath(L"C:\\Desk\\", L"x.lnk"), L"C:\\Desk\\x.lnk");
@@ -167,6 +173,10 @@ bool Gate(const char* name) {
 TEST(UpdaterShortcutsTest, MadeOnDesktopAndStartMenuOnlyOnTheFirstRun) {
   ASSERT_TRUE(g_configMgr.LoadConfig(GetModuleHandleW(nullptr)));
   ASSERT_TRUE(g_configMgr.LoadStrings(GetModuleHandleW(nullptr)));
+  // Names of this process alone: other tests share the prefix's desktop.
+  std::string unique = "velmor-test-" + std::to_string(GetCurrentProcessId());
+  g_configMgr.messageMap["updater_short_cut"].text = unique + ".lnk";
+  g_configMgr.messageMap["start_menu_dir_name"].text = unique;
   std::wstring name, menu;
   ASSERT_TRUE(g_configMgr.GetString("updater_short_cut", &name));
   ASSERT_TRUE(g_configMgr.GetString("start_menu_dir_name", &menu));
