@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <exdisp.h>
+#include <mshtml.h>
 #include <mshtmhst.h>
 #include <oleidl.h>
 
