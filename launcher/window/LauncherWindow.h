@@ -76,7 +76,7 @@ class LauncherWindow {
   // Whole window into the composition image, then presented.
   void Redraw(HDC dc);
   // Redraw with the window's own DC.
-  void RedrawWindow();
+  void RedrawOnWindow();
   bool PresentLayered(HDC dc);
   bool RedrawButton(ButtonId id);
   void RedrawMessage();
@@ -88,8 +88,10 @@ class LauncherWindow {
 
   // Text, colours, click actions and URL together.
   bool SetMessage(const MessageStyle& entry);
-  // The entry's text as a wide printf format with one int; false and no
-  // redraw when the formatted text is what is shown already.
+  // The entry's text as a format with one int (%d, %i, %u with flags and
+  // width; %% is a percent sign; any other conversion stays as written, so
+  // a string table can never make it read arguments that are not there).
+  // No redraw when the formatted text is what is shown already.
   bool ShowFormattedMessage(const MessageStyle& entry, int value);
   const std::wstring& MessageText() const { return message.text; }
   bool MessageHover() const { return messageHover; }
