@@ -1,0 +1,23 @@
+#include "ConfiguredWindowHost.h"
+
+#include "ConfigMgr.h"
+#include "LauncherWindow.h"
+#include "WindowLayout.h"
+
+bool ConfiguredWindowHost::Layout() { return LayoutWindow(config, window); }
+
+ExitAnswer ConfiguredWindowHost::ConfirmExit(HWND owner) {
+  std::wstring caption, body;
+  if (!config.GetString("sure_to_exit_title", &caption) || !config.GetString("sure_to_exit", &body))
+    return ExitAnswer::NoText;
+  return AskExitConfirmation(owner, body.c_str(), caption.c_str());
+}
+
+void ConfiguredWindowHost::OpenLink(int linkIndex) {
+  const std::string* urls[] = {&config.governmentButtonUrl, &config.bbsButtonUrl,
+                               &config.chargeButtonUrl, &config.customServiceButtonUrl};
+  if (linkIndex < 0 || linkIndex >= 4) return;
+  OpenLinkUrl(urls[linkIndex]->c_str());
+}
+
+void ConfiguredWindowHost::OpenMessageUrl(const std::wstring& url) { OpenMessageUrlInShell(url); }
