@@ -2,6 +2,7 @@
 
 #include "ConfigMgr.h"
 #include "LauncherWindow.h"
+#include "TextConversion.h"
 #include "WindowLayout.h"
 
 bool ConfiguredWindowHost::Layout() { return LayoutWindow(config, window); }
@@ -17,7 +18,11 @@ void ConfiguredWindowHost::OpenLink(int linkIndex) {
   const std::string* urls[] = {&config.governmentButtonUrl, &config.bbsButtonUrl,
                                &config.chargeButtonUrl, &config.customServiceButtonUrl};
   if (linkIndex < 0 || linkIndex >= 4) return;
-  OpenLinkUrl(urls[linkIndex]->c_str());
+  // The configuration is UTF-8; the shell's ANSI entry wants the code page.
+  std::wstring wide;
+  std::string ansi;
+  if (!ToWideString(*urls[linkIndex], CP_UTF8, &wide) || !ToAnsiString(wide, &ansi)) return;
+  OpenLinkUrl(ansi.c_str());
 }
 
 void ConfiguredWindowHost::OpenMessageUrl(const std::wstring& url) { OpenMessageUrlInShell(url); }

@@ -157,7 +157,13 @@ TEST_F(ShippedSkinWindowTest, SmallSkinShowsItsShapeBarAndClose) {
   EXPECT_EQ(ColourOf(Composition(close.left + 13, close.top + 13)),
             PictureColour(launcher.GetButton(ButtonId::Close).normalImage, close, close.left + 13,
                           close.top + 13));
-  // What the screen shows inside the window is the composition.
+  // What the screen shows inside the window is the composition. Tests
+  // running beside this one centre their windows too: this one moves to the
+  // top right corner, on top, before the screen is read.
+  SetWindowPos(window, HWND_TOPMOST, GetSystemMetrics(SM_CXSCREEN) - 352, 0, 0, 0,
+               SWP_NOSIZE | SWP_NOACTIVATE);
+  launcher.RedrawOnWindow();
+  Pump();
   EXPECT_TRUE(Near(Screen(176, 120), ColourOf(Composition(176, 120)), 8));
 }
 
@@ -251,6 +257,15 @@ TEST_F(ShippedSkinWindowTest, MessageEntriesKeepTheirColoursAndUrl) {
 
 TEST_F(ShippedSkinWindowTest, WithoutTheExitTextsTheQuestionIsNotAsked) {
   EXPECT_EQ(host.ConfirmExit(window), ExitAnswer::NoText);
+}
+
+TEST_F(ShippedSkinWindowTest, VisibleWhenReadyLeavesTheBrowserHiddenAtTheSwitch) {
+  WindowSettings settings = WindowSettingsFrom(config, false);
+  settings.browserVisibleWhenReady = true;
+  launcher.SetSettings(settings);
+  ASSERT_TRUE(launcher.SwitchToMainSkin());
+  EXPECT_TRUE(launcher.IsBrowserShown());
+  EXPECT_FALSE(IsWindowVisible(browser.HostWindow()));
 }
 
 }  // namespace
