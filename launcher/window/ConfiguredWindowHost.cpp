@@ -2,7 +2,7 @@
 
 #include "ConfigMgr.h"
 #include "LauncherWindow.h"
-#include "TextConversion.h"
+#include "CodePageConversion.h"
 #include "WindowLayout.h"
 
 bool ConfiguredWindowHost::Layout() { return LayoutWindow(config, window); }
