@@ -86,7 +86,10 @@ int main(int argc, char** argv) {
   LauncherWindow launcher;
   BenchHost host;
   host.window = &launcher;
-  if (!host.config.LoadConfigText(kConfig, std::strlen(kConfig))) return 1;
+  // The program's own configuration when it has one, else a small layout.
+  if (!host.config.LoadConfig(GetModuleHandleW(nullptr)) &&
+      !host.config.LoadConfigText(kConfig, std::strlen(kConfig)))
+    return 1;
   WNDCLASSW info = {};
   info.lpfnWndProc = Procedure;
   info.hInstance = GetModuleHandleW(nullptr);

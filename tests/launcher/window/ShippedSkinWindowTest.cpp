@@ -268,4 +268,32 @@ TEST_F(ShippedSkinWindowTest, VisibleWhenReadyLeavesTheBrowserHiddenAtTheSwitch)
   EXPECT_FALSE(IsWindowVisible(browser.HostWindow()));
 }
 
+bool Inside(const RECT& inner, const RECT& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+TEST_F(ShippedSkinWindowTest, TheEmbeddedConfigurationPlacesEveryControlInsideTheWindow) {
+  ConfigMgr embedded;
+  ASSERT_TRUE(embedded.LoadConfig(GetModuleHandleW(nullptr)));
+  for (bool main : {false, true}) {
+    SCOPED_TRACE(main ? "main skin" : "small skin");
+    if (main) launcher.SwitchToMainSkin();
+    WindowRects rects;
+    ASSERT_TRUE(ComputeWindowRects(embedded, launcher, &rects));
+    SIZE background = BitmapSize(launcher.CurrentBackground());
+    EXPECT_EQ(rects.window.right, background.cx);
+    EXPECT_EQ(rects.window.bottom, background.cy);
+    EXPECT_TRUE(Inside(rects.progress, rects.window));
+    EXPECT_TRUE(Inside(rects.message, rects.window));
+    EXPECT_TRUE(Inside(rects.buttons[0], rects.window));
+    if (main) {
+      EXPECT_TRUE(Inside(rects.subProgress, rects.window));
+      EXPECT_TRUE(Inside(rects.webBrowser, rects.window));
+      EXPECT_TRUE(Inside(rects.loadingWebBrowser, rects.webBrowser));
+      for (int i = 1; i < kButtonCount; ++i) EXPECT_TRUE(Inside(rects.buttons[i], rects.window)) << i;
+    }
+  }
+}
+
 }  // namespace
