@@ -11,8 +11,6 @@
 
 namespace {
 
-HMODULE moduleHandle;
-
 NPKVTPlayerCtrl* InstanceOf(NPP npp) {
   return npp ? static_cast<NPKVTPlayerCtrl*>(npp->pdata) : nullptr;
 }
@@ -107,10 +105,6 @@ NPError NPP_SetValue(NPP npp, NPNVariable variable, void* value) {
 }
 
 }  // namespace
-
-HMODULE PluginModuleHandle() { return moduleHandle; }
-
-void SetPluginModuleHandle(HMODULE module) { moduleHandle = module; }
 
 extern "C" {
 
