@@ -22,9 +22,11 @@ constexpr uint32_t kDefaultMaxPackageSize = 524288000;
 constexpr uint32_t kDefaultMaxDeltaPackageSize = 104857600;
 constexpr uint32_t kDownloadBufferStep = 5242880;
 constexpr size_t kMaxLogMessage = 4092;
-constexpr size_t kInitTextUnits = 1024;
+
 constexpr uint32_t kListBufferSize = 2048;
 constexpr uint32_t kInfoNameBufferSize = 2048;
+
+GameLoader::FileSystemFactory fileSystemFactory = nullptr;
 
 bool EndsInSeparator(const std::string& text) {
   return !text.empty() && (text.back() == '\\' || text.back() == '/');
@@ -64,8 +66,8 @@ bool ShellFolder(int csidl, std::string* folder) {
 // UTF-16 of an ANSI text in a buffer of kInitTextUnits units, cut so that the
 // last unit is always the terminator.
 void ToInitText(const std::string& text, wchar_t* buffer) {
-  std::wstring wide = AnsiToWide(text);
-  size_t units = wide.size() < kInitTextUnits - 1 ? wide.size() : kInitTextUnits - 1;
+  std::wstring wide = CutToInitText(AnsiToWide(text));
+  size_t units = wide.size();
   wmemcpy(buffer, wide.data(), units);
   buffer[units] = L'\0';
 }
@@ -255,7 +257,8 @@ bool GameLoader::CreateFileSystem() {
   params.idleUpdateEnabled = 0;
   params.skipHeadRequest = 1;
 
-  fileSystem_ = FileSystem::Create(&params);
+  fileSystem_ = fileSystemFactory != nullptr ? fileSystemFactory(&params)
+                                             : FileSystem::Create(&params);
   if (fileSystem_ == nullptr) {
     Log(0, "Create file system failed.");
     return false;
@@ -596,6 +599,10 @@ void GameLoader::DrawToDc(HDC dc, int32_t left, int32_t top, int32_t width, int3
     game_.drawToDc(gameContext_, dc, left, top, width, height);
   }
   RunDeferredCalls();
+}
+
+void GameLoader::SetFileSystemFactoryForTesting(FileSystemFactory factory) {
+  fileSystemFactory = factory;
 }
 
 bool GameLoader::CanForwardToGame() const { return gameRunning_ && game_.windowProc != nullptr; }

@@ -65,6 +65,12 @@ class GameLoader {
   // routing forwards reach it only then.
   bool CanForwardToGame() const;
 
+  // Test seam: the function that creates a product's file system (null
+  // restores FileSystem::Create). Lets tests drive the tick with a scripted
+  // file system.
+  typedef FileSystem::IFileSystem* (*FileSystemFactory)(const FileSystemParams* params);
+  static void SetFileSystemFactoryForTesting(FileSystemFactory factory);
+
   // The callbacks registered with the game.
   static void FireEventCallback(void* gameContext, const wchar_t* name, const wchar_t* param,
                                 void* host);

@@ -57,3 +57,7 @@ uint32_t ClampUpdateThreadCount(uint32_t count) {
   if (count > 64) return 64;
   return count;
 }
+
+std::wstring CutToInitText(const std::wstring& text) {
+  return text.size() < kInitTextUnits ? text : text.substr(0, kInitTextUnits - 1);
+}

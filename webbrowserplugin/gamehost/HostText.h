@@ -20,6 +20,11 @@ const char* UpdateStateName(int32_t state);
 // "%s;%d;%d;%f" of name, total, done and speed.
 std::string FormatUpdateInfo(const char* name, int total, int done, float speed);
 
+// Product name and data folder reach the game in buffers of 1024 UTF-16
+// units: a longer text is cut to 1023 units.
+constexpr size_t kInitTextUnits = 1024;
+std::wstring CutToInitText(const std::wstring& text);
+
 // The page's thread count held to 1..64.
 uint32_t ClampUpdateThreadCount(uint32_t count);
 
