@@ -77,8 +77,8 @@ TEST(VersionResource, BothLanguageCopiesCarryTheEnglishTable) {
   }
 }
 
-// Which copy the system picks depends on the user interface language, so
-// the test asks for it and expects that copy's text from GetVersion.
+// In this process the copy follows whatever the user interface language is
+// (the runs with a pinned language are the CTest cases npapi.GetVersion.*).
 TEST(VersionResource, GetVersionAnswersTheFileVersionOfTheUiLanguageCopy) {
   const LANGID language = GetUserDefaultUILanguage();
   const std::string expected =
