@@ -686,3 +686,19 @@ TEST_F(ControlGameTest, GameEventsReachThePageSinkThroughTheControl)
     container.Unsite();
     control->Release();
 }
+
+TEST_F(ControlGameTest, SitingAndClosingAreLogged)
+{
+    TestContainer container(true);
+    RecordingSink sink(kEventIid);
+    IDispatch* control = CreateSited(container, sink);
+    ASSERT_NE(control, nullptr);
+    VARIANT r;
+    ASSERT_EQ(CallByName(control, L"UpdateFile", {Text(L"data\\a.txt")}, &r), S_OK);
+    container.Unsite();
+    control->Release();
+    std::string log = GameHostTest::PluginLogText();
+    EXPECT_NE(log.find("On set client site."), std::string::npos) << log;
+    EXPECT_NE(log.find("Update file data\\a.txt"), std::string::npos) << log;
+    EXPECT_NE(log.find("On close."), std::string::npos) << log;
+}
