@@ -12,6 +12,7 @@
 #include "ActivexTestSupport.h"
 #include "CkvtplayerCtrl.h"
 #include "ComModule.h"
+#include "DispatchCalls.h"
 #include "GameHostTestSupport.h"
 #include "KvtplayerIds.h"
 #include "ScriptedFileSystem.h"
@@ -44,30 +45,6 @@ HMODULE ControlModule()
     return module;
 }
 
-VARIANT Bool(bool value)
-{
-    VARIANT v;
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
-
-VARIANT Uint(ULONG value)
-{
-    VARIANT v;
-    V_VT(&v) = VT_UI4;
-    V_UI4(&v) = value;
-    return v;
-}
-
-VARIANT Text(const wchar_t* text)
-{
-    VARIANT v;
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(text);
-    return v;
-}
-
 // Holds a created control and its container.
 class ControlTest : public ::testing::Test {
 protected:
@@ -97,43 +74,8 @@ protected:
         return control;
     }
 
-    // Calls a method by name (GetIDsOfNames, then Invoke) with arguments in
-    // declaration order.
-    HRESULT CallByName(IDispatch* control, const wchar_t* name, std::initializer_list<VARIANT> args,
-                       VARIANT* result, UINT* argError = nullptr)
-    {
-        DISPID dispid = 0;
-        LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
-        HRESULT hr = control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
-        if (FAILED(hr))
-            return hr;
-        return CallById(control, dispid, args, result, argError);
-    }
-
-    HRESULT CallById(IDispatch* control, DISPID dispid, std::initializer_list<VARIANT> args,
-                     VARIANT* result, UINT* argError = nullptr)
-    {
-        std::vector<VARIANT> reversed(args.begin(), args.end());
-        std::reverse(reversed.begin(), reversed.end());
-        DISPPARAMS params = {reversed.empty() ? nullptr : reversed.data(), nullptr,
-                             static_cast<UINT>(reversed.size()), 0};
-        VariantInit(result);
-        HRESULT hr = control->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                     &params, result, nullptr, argError);
-        for (VARIANT& v : reversed)
-            VariantClear(&v);
-        return hr;
-    }
-
     DWORD cookie = 0;
 };
-
-std::wstring TextOf(VARIANT& v)
-{
-    std::wstring text = V_VT(&v) == VT_BSTR && V_BSTR(&v) ? V_BSTR(&v) : L"<not text>";
-    VariantClear(&v);
-    return text;
-}
 
 } // namespace
 
