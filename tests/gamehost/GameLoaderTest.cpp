@@ -281,6 +281,24 @@ TEST_F(GameLoaderTest, RunGameFromAWindowMessageEventIsDeferred) {
   EXPECT_TRUE(loader->IsGameRunning());
 }
 
+TEST_F(GameLoaderTest, ExitFromInsideAGameEventLeavesTheLibraryMapped) {
+  Start();
+  ASSERT_TRUE(RunVariant("game", "activate_fire=Close|now\n"));
+  HMODULE mapped = GetModuleHandleA((folder + "game.dll").c_str());
+  ASSERT_NE(nullptr, mapped);
+  owner.listener = [&](const std::string& name) {
+    if (name == "OnGameEvent") loader->Exit();
+  };
+  loader->OnTimer();
+  EXPECT_FALSE(loader->IsInitialized());
+  EXPECT_FALSE(loader->IsGameLoaded());
+  EXPECT_TRUE(SampleLogHas(folder, "Exit"));
+  EXPECT_EQ(mapped, GetModuleHandleA((folder + "game.dll").c_str()))
+      << "the code that raised the event is still there";
+  EXPECT_NE(std::string::npos, PluginLogText().find("Game dll left loaded"));
+  FreeLibrary(mapped);  // let TearDown remove the folder
+}
+
 TEST_F(GameLoaderTest, RunGameWithoutProductLoadsNothingFromTheSearchPath) {
   std::string programFolder = ProgramFolder();
   char current[MAX_PATH];
