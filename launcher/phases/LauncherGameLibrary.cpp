@@ -90,6 +90,10 @@ void LauncherGameLibrary::Activate() {
 }
 
 LRESULT LauncherGameLibrary::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (points_.windowProc == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  if (points_.windowProc == nullptr) {
+    // Nobody else ends the run loop once the window is gone.
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
   return points_.windowProc(context_, window, message, wParam, lParam);
 }

@@ -12,6 +12,7 @@ class LauncherGameLibrary : public IGameLibrary {
   LauncherGameLibrary(HINSTANCE instance, HWND window, const wchar_t* libraryName = L"game.dll");
   ~LauncherGameLibrary() override;
 
+  void SetInstance(HINSTANCE instance) { instance_ = instance; }
   void SetWindow(HWND window) { window_ = window; }
   int32_t Load(const GameStartInfo& info) override;
   bool InitPending() override { return initPending_ != 0; }
