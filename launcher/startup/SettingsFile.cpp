@@ -14,7 +14,7 @@ std::string Trim(const std::string& text) {
 }
 
 bool ParseNumber(const std::string& text, uint32_t* value) {
-  if (text.empty()) return false;
+  if (text.empty() || text[0] < '0' || text[0] > '9') return false;
   char* end = nullptr;
   unsigned long number = strtoul(text.c_str(), &end, 10);
   if (*end != '\0' || number > 0xFFFFFFFFul) return false;
