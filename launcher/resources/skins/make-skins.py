@@ -11,6 +11,8 @@ import os
 import subprocess
 import sys
 
+# The build runs this from the source tree: leave no bytecode behind there.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import ajpg_pack  # noqa: E402
