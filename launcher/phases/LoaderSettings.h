@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "ConfigRecords.h"  // RunPlace
+
 struct LoaderUpdateFile {
   std::string path;
   bool systemDll = false;
@@ -17,8 +19,6 @@ struct LoaderUpdateServer {
   uint32_t port = 0;
 };
 
-// Where the launcher lives and keeps its data.
-enum RunPlace { kRunPlaceLocalAppData = 0, kRunPlaceInternetCache = 1, kRunPlaceCurrentDirectory = 2 };
 
 struct LoaderSettings {
   std::string productName;

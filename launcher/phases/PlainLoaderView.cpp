@@ -58,7 +58,21 @@ void PlainLoaderView::Repaint() {
 }
 
 void PlainLoaderView::SetMessage(const char* id, int value) {
-  message_ = MessageText(id, value);
+  std::wstring format;
+  if (textSource_ && textSource_(id, &format) && !format.empty()) {
+    // Only one integer conversion is offered to the table's text.
+    wchar_t buffer[512];
+    bool numeric = format.find(L"%d") != std::wstring::npos && format.find(L"%s") == std::wstring::npos;
+    if (numeric) {
+      _snwprintf(buffer, 511, format.c_str(), value);
+      buffer[511] = L'\0';
+      message_ = buffer;
+    } else {
+      message_ = format;
+    }
+  } else {
+    message_ = MessageText(id, value);
+  }
   Repaint();
 }
 

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "ILoaderView.h"
@@ -13,6 +14,9 @@ class PlainLoaderView : public ILoaderView {
  public:
   PlainLoaderView() = default;
   void SetWindow(HWND window) { window_ = window; }
+  // Where message texts come from (a format with one number); without
+  // one, or when it has no text, the built-in English texts.
+  void SetTextSource(std::function<bool(const char*, std::wstring*)> source) { textSource_ = source; }
 
   bool Prepare() override { return window_ != nullptr; }
   void Show() override;
@@ -35,6 +39,7 @@ class PlainLoaderView : public ILoaderView {
  private:
   void Repaint();
 
+  std::function<bool(const char*, std::wstring*)> textSource_;
   HWND window_ = nullptr;
   std::wstring message_;
   float progress_ = 0;

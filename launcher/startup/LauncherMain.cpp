@@ -1,53 +1,56 @@
 #include "LauncherMain.h"
 
+#include <memory>
+
+#include "ConfigLoaderSettings.h"
+#include "ConfigMgr.h"
+#include "GameDll.h"
+#include "GameDllLibrary.h"
 #include "GameLoader.h"
 #include "GameRunLoop.h"
-#include "LauncherGameLibrary.h"
-#include "LoaderLogFile.h"
+#include "HttpClient.h"
+#include "LogMgr.h"
+#include "LogMgrLoaderLog.h"
 #include "LoaderSystem.h"
-#include "NoLoginBrowser.h"
 #include "PlainLoaderView.h"
 #include "RelocateSelf.h"
-#include "RunStateReports.h"
+#include "RunState.h"
 #include "SettingsFile.h"
+#include "StatLoaderReports.h"
+#include "StatReporter.h"
 #include "SwitchScan.h"
+#include "WebBrowser.h"
+#include "WebBrowserLogin.h"
 
 namespace {
 
 const wchar_t kClassName[] = L"VelMorClient";
 
-// Everything one run of the program holds, made in the order of use and
-// ended in reverse.
+// What one run of the program holds besides the global objects, made in the
+// order of use and ended in reverse.
 struct LauncherProgram {
   LoaderSettings settings;
-  LauncherGameLibrary game{nullptr, nullptr};
-  GameLoader loader;
-  RunStateReports reports;
-  LoaderLogFile log;
+  GameDllLibrary game{&g_gameDll};
+  LogMgrLoaderLog log{&g_logMgr};
   LoaderSystem system;
   PlainLoaderView view;
-  NoLoginBrowser noBrowser;
+  WebBrowser webBrowser;
+  WebBrowserLogin defaultBrowser{&webBrowser};
   ILoginBrowser* browser = nullptr;
+  std::unique_ptr<RunState> runState;
+  std::unique_ptr<StatReporter> stats;
+  std::unique_ptr<StatLoaderReports> reports;
+  GameLoader loader;
 };
 
+HttpClient g_httpClient;
 LauncherProgram* g_program = nullptr;
-HINSTANCE g_instance = nullptr;
 HWND g_window = nullptr;
 
-class RunTarget : public IGameRunTarget {
- public:
-  explicit RunTarget(LauncherGameLibrary* game) : game_(game) {}
-  void Activate() override { game_->Activate(); }
-  void Unload() override { game_->Unload(); }
-
- private:
-  LauncherGameLibrary* game_;
-};
-
-// The log ends only after the file system that writes into it is gone.
+// The file system writes into the log; it goes first.
 void CloseLog(LauncherProgram* program) {
   program->loader.ReleaseFileSystem();
-  program->log.Close();
+  g_logMgr.Close();
 }
 
 bool RunLoadingLoop(LauncherProgram* program, const wchar_t* commandLine, bool relogin,
@@ -59,12 +62,14 @@ bool RunLoadingLoop(LauncherProgram* program, const wchar_t* commandLine, bool r
     MSG message;
     if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) {
-        program->game.Unload();
+        g_gameDll.UnloadGameDll();
         loader.DestroyUI();
         return false;
       }
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
+      if (!program->webBrowser.PreTranslateMessage(&message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
     } else {
       loader.Tick();
       Sleep(1);
@@ -75,39 +80,44 @@ bool RunLoadingLoop(LauncherProgram* program, const wchar_t* commandLine, bool r
   return ready;
 }
 
+bool DataFolder(LauncherProgram* program, std::string* folder) {
+  LoaderSystem& system = program->system;
+  switch (program->settings.runPlace) {
+    case kRunPlaceLocalAppData: return system.GetLocalDataFolder(folder);
+    case kRunPlaceInternetCache: return system.GetLowIntegrityDataFolder(folder);
+    default: return system.GetModuleFolder(folder);
+  }
+}
+
 int RunLauncher(LauncherProgram* program, bool firstRun, HINSTANCE instance,
                 const wchar_t* commandLine, bool relogin) {
   std::string dataFolder;
-  LoaderSystem& system = program->system;
-  system.SetProductName(program->settings.productName);
-  bool haveFolder = program->settings.runPlace == kRunPlaceLocalAppData
-                        ? system.GetLocalDataFolder(&dataFolder)
-                    : program->settings.runPlace == kRunPlaceInternetCache
-                        ? system.GetLowIntegrityDataFolder(&dataFolder)
-                        : system.GetModuleFolder(&dataFolder);
-  if (!haveFolder) return 0;
-  program->reports.SetFile(dataFolder + "runstate-events.txt");
-  if (program->reports.ReportStat("RunClient", 1)) firstRun = true;
-  program->log.Open(dataFolder + "gameupdater.log");
-  program->reports.SetLog(&program->log);
+  if (!DataFolder(program, &dataFolder)) return 0;
+  if (program->reports->ReportStat("RunClient", 1)) firstRun = true;
+  g_logMgr.Init(dataFolder);
+  g_logMgr.SetLevels(true, true, true);
 
-  std::wstring title = L"velmor";
+  std::wstring title;
+  if (!g_configMgr.GetString("game_updater_title", &title) || title.empty()) title = L"velmor";
   if (RegisterLoaderWindowClass(instance) == 0 || !CreateLoaderWindow(instance, title.c_str())) {
-    program->log.Write(2, "Cannot create the launcher window.");
+    g_logMgr.Log(2, "%s", "Cannot create the launcher window.");
     CloseLog(program);
     return 0;
   }
   program->view.SetWindow(g_window);
-  system.SetMainWindow(g_window);
-  program->game.SetInstance(instance);
-  program->game.SetWindow(g_window);
+  program->view.SetTextSource([](const char* id, std::wstring* text) {
+    return g_configMgr.GetString(id, text);
+  });
+  program->system.SetMainWindow(g_window);
+  program->game.SetWindow(instance, g_window);
+  program->defaultBrowser.SetOwner(instance, g_window);
   LoaderPorts ports;
   ports.settings = &program->settings;
   ports.view = &program->view;
   ports.browser = program->browser;
-  ports.reports = &program->reports;
+  ports.reports = program->reports.get();
   ports.game = &program->game;
-  ports.system = &system;
+  ports.system = &program->system;
   ports.log = &program->log;
   program->loader.Attach(ports);
   program->loader.SetBrowserArea(BrowserArea{20, 20, 615, 300});
@@ -115,8 +125,23 @@ int RunLauncher(LauncherProgram* program, bool firstRun, HINSTANCE instance,
   CloseLog(program);
   if (!ready) return 0;
   program->game.Run();
-  RunTarget target(&program->game);
-  return RunGameLoop(&target);
+  return RunGameLoop(&program->game);
+}
+
+// The configuration: a settings file beside the program when there is one
+// (a demo or test set-up), else the program's embedded configuration.
+bool LoadSettings(LauncherProgram* program, HINSTANCE instance, const LauncherOptions& options) {
+  std::string path = options.settingsPath;
+  if (path.empty()) {
+    std::string folder;
+    if (!program->system.GetModuleFolder(&folder)) return false;
+    path = folder + "velmor.cfg";
+  }
+  std::string error;
+  if (program->system.FileExists(path)) return LoadSettingsFile(path, &program->settings, &error);
+  if (!g_configMgr.LoadConfig(instance) || !g_configMgr.LoadStrings(instance)) return false;
+  program->settings = LoaderSettingsFromConfig(g_configMgr);
+  return true;
 }
 
 }  // namespace
@@ -134,11 +159,13 @@ ATOM RegisterLoaderWindowClass(HINSTANCE instance) {
   windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = CreateSolidBrush(0);
   windowClass.lpszClassName = kClassName;
-  return RegisterClassExW(&windowClass);
+  ATOM atom = RegisterClassExW(&windowClass);
+  // A second run in one process (tests) finds the class already there.
+  if (atom == 0 && GetLastError() == ERROR_CLASS_ALREADY_EXISTS) atom = 1;
+  return atom;
 }
 
 bool CreateLoaderWindow(HINSTANCE instance, const wchar_t* title) {
-  g_instance = instance;
   g_window = CreateWindowExW(0, kClassName, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                              CW_USEDEFAULT, 655, 424, nullptr, nullptr, instance, nullptr);
   return g_window != nullptr;
@@ -146,7 +173,7 @@ bool CreateLoaderWindow(HINSTANCE instance, const wchar_t* title) {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (g_program != nullptr) {
-    if (g_program->game.IsRunning()) return g_program->game.WindowProc(window, message, wParam, lParam);
+    if (g_gameDll.IsRunning()) return g_program->game.WindowProc(window, message, wParam, lParam);
     if (g_program->loader.loading()) return g_program->view.WindowProc(window, message, wParam, lParam);
   }
   return DefWindowProcW(window, message, wParam, lParam);
@@ -155,29 +182,27 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 int LauncherMain(HINSTANCE instance, const wchar_t* commandLine, const LauncherOptions& options) {
   LauncherSwitches switches = ScanSwitches(commandLine);
   LauncherProgram program;
-  program.browser = options.browser != nullptr ? options.browser : &program.noBrowser;
-  std::string settingsPath = options.settingsPath;
-  if (settingsPath.empty()) {
-    std::string folder;
-    if (!program.system.GetModuleFolder(&folder)) return 0;
-    settingsPath = folder + "velmor.cfg";
-  }
-  std::string error;
-  if (!LoadSettingsFile(settingsPath, &program.settings, &error)) return 0;
+  program.browser = options.browser != nullptr ? options.browser : &program.defaultBrowser;
+  if (!LoadSettings(&program, instance, options)) return 0;
+  program.system.SetProductName(program.settings.productName);
+  std::string dataFolder;
+  if (!DataFolder(&program, &dataFolder)) return 0;
+  program.runState.reset(new RunState(dataFolder));
+  program.stats.reset(new StatReporter(program.runState.get(), &g_httpClient));
+  program.stats->Configure(g_configMgr.statEnable, g_configMgr.statUrl);
+  program.reports.reset(new StatLoaderReports(program.stats.get(), &g_httpClient));
+  g_httpClient.Start();
   g_program = &program;
   int result = 0;
   if (switches.uninstall) {
-    // Uninstalling is not part of this program yet: nothing is removed.
     result = 0;
-  } else if (switches.install) {
-    program.reports.ReportStat("SilentInstall", 2);
-    result = 0;
-  } else {
-    if (switches.checkInstall) program.reports.ReportStat("SilentInstall", 2);
-    program.system.SetProductName(program.settings.productName);
-    if (RelocateSelf(commandLine, program.settings, &program.system))
-      result = RunLauncher(&program, switches.firstRun, instance, commandLine, switches.relogin);
+  } else if (switches.install || switches.checkInstall) {
+    program.reports->ReportStat("SilentInstall", 2);
   }
+  if (!switches.uninstall && !switches.install &&
+      RelocateSelf(commandLine, program.settings, &program.system))
+    result = RunLauncher(&program, switches.firstRun, instance, commandLine, switches.relogin);
+  g_httpClient.Stop();
   if (g_window != nullptr && IsWindow(g_window)) DestroyWindow(g_window);
   g_window = nullptr;
   g_program = nullptr;
