@@ -276,6 +276,8 @@ bool GameLoader::StartGame() {
   if (code != 0) {
     Log(2, Format1024("The game did not load, code %d.", static_cast<int>(code)));
     ShowLoadingError(code);
+    // The failed state is final: nothing will call into this game again.
+    ports_.game->Unload();
     return false;
   }
   Log(0, "The game library is loaded.");
