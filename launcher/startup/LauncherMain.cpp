@@ -9,6 +9,8 @@
 #include "GameLoader.h"
 #include "GameRunLoop.h"
 #include "HttpClient.h"
+#include "InstallSettingsFromConfig.h"
+#include "Installer.h"
 #include "LogMgr.h"
 #include "LogMgrLoaderLog.h"
 #include "LoaderSystem.h"
@@ -19,6 +21,8 @@
 #include "StatLoaderReports.h"
 #include "StatReporter.h"
 #include "SwitchScan.h"
+#include "SystemInstallEnvironment.h"
+#include "Uninstaller.h"
 #include "WebBrowser.h"
 #include "WebBrowserLogin.h"
 
@@ -40,10 +44,16 @@ struct LauncherProgram {
   std::unique_ptr<RunState> runState;
   std::unique_ptr<StatReporter> stats;
   std::unique_ptr<StatLoaderReports> reports;
+  std::unique_ptr<SystemInstallEnvironment> installEnvironment;
+  // The configuration came from the program's own resources; a settings
+  // file names no product to install or remove.
+  bool embeddedConfiguration = false;
   GameLoader loader;
 };
 
 HttpClient g_httpClient;
+Installer g_installer;
+Uninstaller g_uninstaller;
 LauncherProgram* g_program = nullptr;
 HWND g_window = nullptr;
 
@@ -141,6 +151,9 @@ bool LoadSettings(LauncherProgram* program, HINSTANCE instance, const LauncherOp
   if (program->system.FileExists(path)) return LoadSettingsFile(path, &program->settings, &error);
   if (!g_configMgr.LoadConfig(instance) || !g_configMgr.LoadStrings(instance)) return false;
   program->settings = LoaderSettingsFromConfig(g_configMgr);
+  program->embeddedConfiguration = true;
+  program->installEnvironment.reset(new SystemInstallEnvironment(
+      instance, InstallSettingsFromConfig(g_configMgr), InstallStringsFromConfig(g_configMgr)));
   return true;
 }
 
@@ -195,9 +208,23 @@ int LauncherMain(HINSTANCE instance, const wchar_t* commandLine, const LauncherO
   g_program = &program;
   int result = 0;
   if (switches.uninstall) {
-    result = 0;
+    bool ran = false;
+    if (program.embeddedConfiguration) {
+      g_uninstaller.SetEnvironment(program.installEnvironment.get());
+      g_uninstaller.SetModule(instance);
+      ran = g_uninstaller.Run(switches.silent, switches.plugin);
+    }
+    result = ran || !program.embeddedConfiguration ? 0 : -1;
   } else if (switches.install || switches.checkInstall) {
     program.reports->ReportStat("SilentInstall", 2);
+    if (program.embeddedConfiguration) {
+      g_installer.SetEnvironment(program.installEnvironment.get());
+      g_installer.SetModule(instance);
+      g_installer.SetNoFileShortcuts(switches.noFileShortcuts);
+      g_installer.SetNoInternetShortcuts(switches.noInternetShortcuts);
+      g_installer.Install();
+      g_installer.RunAfterInstall();
+    }
   }
   if (!switches.uninstall && !switches.install &&
       RelocateSelf(commandLine, program.settings, &program.system))
