@@ -173,6 +173,19 @@ for phase in "${PHASES[@]}"; do
   name=${phase%%|*}
   if [ -z "${SEEN[$name]:-}" ]; then echo "phase $name did not happen" >&2; missing=1; fi
 done
+# The pictures show what the logs say: the main bar's colour while the
+# resources are updated, the game's red in its window at the end.
+has_colour() { # picture colour
+  local share
+  share=$(convert "$1" -fill black +opaque "$2" -fill white -opaque "$2" -format '%[fx:mean]' info: 2>/dev/null || echo 0)
+  awk -v s="$share" 'BEGIN { exit !(s > 0.001) }'
+}
+if [ -f "$SHOTS/04-update-finished.png" ] && ! has_colour "$SHOTS/04-update-finished.png" "rgb(90,230,90)"; then
+  echo "the update screenshot shows no progress bar" >&2; missing=1
+fi
+if [ -f "$SHOTS/07-game-window.png" ] && ! has_colour "$SHOTS/07-game-window.png" "rgb(255,0,0)"; then
+  echo "the game screenshot shows no game" >&2; missing=1
+fi
 cp "$LOG" "$SHOTS/gameupdater.log" 2>/dev/null || true
 cp "$GAME_LOG" "$SHOTS/samplegame.log" 2>/dev/null || true
 echo "== screenshots and logs: $SHOTS"
