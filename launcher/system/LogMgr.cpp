@@ -5,7 +5,7 @@
 #include "LauncherFolders.h"
 #include "LogLine.h"
 #include "ShellLinks.h"
-#include "TextConversion.h"
+#include "CodePageConversion.h"
 
 const char* const LogMgr::kFileName = "gameupdater.log";
 
@@ -77,6 +77,11 @@ bool LogMgr::LogV(int level, const char* format, va_list args) {
   }
   std::printf("%s%s", prefix.c_str(), text.c_str());
   return true;
+}
+
+bool LogMgr::LogText(int level, const char* text) {
+  if (!text) return false;
+  return Log(level, "%s", text);
 }
 
 void LogMgr::SetLevels(bool information, bool warning, bool error) {

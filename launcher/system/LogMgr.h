@@ -33,6 +33,9 @@ class LogMgr {
   // than 0-2, or a message longer than kMaxMessageLength.
   bool Log(int level, const char* format, ...);
   bool LogV(int level, const char* format, va_list args);
+  // Writes text as it is, never read as a format: for texts that come from
+  // elsewhere, such as the file system's log lines.
+  bool LogText(int level, const char* text);
 
   // Which of levels 0 (information), 1 (warning), 2 (error) are written.
   void SetLevels(bool information, bool warning, bool error);

@@ -46,6 +46,8 @@ std::wstring ShellFolderW(int csidl) {
 
 bool PlaceIn(const std::wstring& folder, const std::wstring& linkFileName,
              const ShortcutValues& values) {
+  // Without a name the link path would be the folder itself.
+  if (linkFileName.empty()) return false;
   std::wstring linkPath = JoinLinkPath(folder, linkFileName);
   return CreateShortcut(values.target.c_str(), values.arguments.c_str(),
                         values.description.c_str(), values.workingFolder.c_str(),
