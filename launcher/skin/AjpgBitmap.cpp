@@ -9,6 +9,8 @@ namespace {
 // The largest image a DIB header's 32-bit size field can describe.
 constexpr uint64_t kLargestImageBytes = 0x7FFFFFFF;
 
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "the DIB header is 40 bytes");
+
 BITMAPINFOHEADER DibHeader(uint32_t width, uint32_t height, DWORD imageBytes) {
   BITMAPINFOHEADER header = {};
   header.biSize = sizeof(BITMAPINFOHEADER);

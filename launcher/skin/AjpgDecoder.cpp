@@ -25,14 +25,14 @@ void FillByte(uint8_t* pixels, size_t stride, const Ajpg::Header& header, size_t
 }
 
 void FillColour(uint8_t* pixels, size_t stride, const Ajpg::Header& header, uint8_t value) {
-  for (size_t offset = 0; offset < 3; ++offset) FillByte(pixels, stride, header, offset, value);
-}
-
-bool DecodePlane(Ajpg::RecordCursor* cursor, Ajpg::PlaneKind kind, const Ajpg::Header& header,
-                 uint8_t* pixels, size_t stride) {
-  Ajpg::PlaneBytes plane;
-  if (!cursor->Next(&plane)) return false;
-  return Ajpg::DecodeJpegPlane(plane, kind, header.width, header.height, pixels, stride);
+  for (uint32_t r = 0; r < header.height; ++r) {
+    uint8_t* pixel = pixels + size_t(r) * stride;
+    for (uint32_t x = 0; x < header.width; ++x, pixel += 4) {
+      pixel[0] = value;
+      pixel[1] = value;
+      pixel[2] = value;
+    }
+  }
 }
 
 }  // namespace
@@ -55,17 +55,26 @@ bool DecodeAjpg(const void* data, size_t size, void* pixels, size_t pixelsSize, 
   if (pixels == nullptr || pixelsSize == 0) return false;
   if (header.width == 0 || header.height == 0) return true;
   if (!BufferFits(header, pixelsSize, stride)) return false;
+  Ajpg::PlaneBytes alpha;
+  Ajpg::PlaneBytes colour;
+  if (!Ajpg::FindPlanes(data, size, &header, &alpha, &colour)) return false;
   uint8_t* out = static_cast<uint8_t*>(pixels);
-  Ajpg::RecordCursor cursor(data, size);
-  if (Ajpg::AlphaStored(header.flags)) {
-    if (!DecodePlane(&cursor, Ajpg::PlaneKind::kAlpha, header, out, stride)) return false;
-  } else {
-    FillByte(out, stride, header, 3, Ajpg::ConstantAlpha(header.flags));
-  }
-  if (Ajpg::ColourStored(header.flags)) {
-    if (!DecodePlane(&cursor, Ajpg::PlaneKind::kColour, header, out, stride)) return false;
+  // Colour first: its rows are written whole (with alpha 255), then the
+  // alpha plane or constant goes over byte 3.
+  const bool colourStored = Ajpg::ColourStored(header.flags);
+  if (colourStored) {
+    if (!Ajpg::DecodeJpegPlane(colour, Ajpg::PlaneKind::kColour, header.width, header.height, out,
+                               stride)) {
+      return false;
+    }
   } else {
     FillColour(out, stride, header, Ajpg::ConstantColour(header.flags));
   }
+  if (Ajpg::AlphaStored(header.flags)) {
+    return Ajpg::DecodeJpegPlane(alpha, Ajpg::PlaneKind::kAlpha, header.width, header.height, out,
+                                 stride);
+  }
+  const uint8_t constantAlpha = Ajpg::ConstantAlpha(header.flags);
+  if (!colourStored || constantAlpha != 255) FillByte(out, stride, header, 3, constantAlpha);
   return true;
 }

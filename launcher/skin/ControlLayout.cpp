@@ -143,25 +143,6 @@ LayoutControl LayoutControlByName(const std::string& relateTo) {
   return LayoutControl::kWindow;
 }
 
-const char* LayoutElementName(LayoutControl control, bool mainSkin) {
-  switch (control) {
-    case LayoutControl::kWindow: return nullptr;
-    case LayoutControl::kWebBrowser: return "WebBrowser";
-    case LayoutControl::kMessage: return mainSkin ? "Messages" : "SelfUpdateMessage";
-    case LayoutControl::kSubProgress: return "SubProgress";
-    case LayoutControl::kProgress: return mainSkin ? "Progress" : "SelfUpdateProgress";
-    case LayoutControl::kCloseButton: return mainSkin ? "CloseButton" : "SelfUpdateCloseButton";
-    case LayoutControl::kMinimizeButton: return "MinimizeButton";
-    case LayoutControl::kGovernmentButton: return "GovernmentButton";
-    case LayoutControl::kBbsButton: return "BBSButton";
-    case LayoutControl::kChargeButton: return "ChargeButton";
-    case LayoutControl::kCustomServiceButton: return "CustomServiceButton";
-    case LayoutControl::kLoadingWebBrowser: return "LoadingWebBrowser";
-    case LayoutControl::kCount: break;
-  }
-  return nullptr;
-}
-
 void ControlLayout::SetRecord(LayoutControl control, const Record& record) {
   SlotOf(control).record = record;
 }

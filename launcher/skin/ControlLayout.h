@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ConfigRecords.h"
+
 struct LayoutRect {
   int32_t left = 0;
   int32_t top = 0;
@@ -53,19 +55,9 @@ bool ComputeAnchoredRect(const LayoutRect& reference, const std::string& point,
 // other text, also an empty one.
 LayoutControl LayoutControlByName(const std::string& relateTo);
 
-// The configuration element that holds a control's record on a skin, or
-// null for the window, which has none.
-const char* LayoutElementName(LayoutControl control, bool mainSkin);
-
 class ControlLayout {
  public:
-  struct Record {
-    std::string point;
-    std::string relateTo;
-    std::string relatePoint;
-    int32_t x = 0;
-    int32_t y = 0;
-  };
+  using Record = LayoutRecord;
 
   // The record and size a control is placed with; the window takes only its
   // size and sits at (0, 0).

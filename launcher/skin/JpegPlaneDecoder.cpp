@@ -50,18 +50,41 @@ void AjpgSkipInput(j_decompress_ptr info, long count) {
   source->bytes_in_buffer -= skip;
 }
 
-void CopyRow(const JSAMPLE* row, PlaneKind kind, uint32_t width, uint8_t* out) {
-  if (kind == PlaneKind::kAlpha) {
-    for (uint32_t x = 0; x < width; ++x) out[x * 4 + 3] = row[x];
-    return;
+void CopyAlphaRow(const JSAMPLE* row, uint32_t width, uint8_t* out) {
+  for (uint32_t x = 0; x < width; ++x) out[x * 4 + 3] = row[x];
+}
+
+// What the library's default conversion would make of the image: one
+// component for a greyscale image, red, green and blue for YCbCr or RGB.
+int DefaultComponents(const jpeg_decompress_struct& info) {
+  if (info.jpeg_color_space == JCS_GRAYSCALE) return 1;
+  if (info.num_components == 3 &&
+      (info.jpeg_color_space == JCS_YCbCr || info.jpeg_color_space == JCS_RGB)) {
+    return 3;
   }
-  for (uint32_t x = 0; x < width; ++x) {
-    uint8_t* pixel = out + x * 4;
-    const JSAMPLE* sample = row + x * 3;
-    pixel[0] = sample[2];
-    pixel[1] = sample[1];
-    pixel[2] = sample[0];
+  return info.num_components;
+}
+
+// Colour goes straight into the pixel rows: the library's own conversion
+// writes blue, green, red and 255 for each pixel, so no row is copied.
+bool ReadColourRows(jpeg_decompress_struct* info, uint8_t* pixels, size_t stride) {
+  while (info->output_scanline < info->output_height) {
+    JSAMPROW row = pixels + static_cast<size_t>(info->output_scanline) * stride;
+    if (jpeg_read_scanlines(info, &row, 1) != 1) return false;
   }
+  return true;
+}
+
+bool ReadAlphaRows(jpeg_decompress_struct* info, uint32_t width, uint8_t* pixels,
+                   size_t stride) {
+  JSAMPARRAY row = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                              width, 1);
+  while (info->output_scanline < info->output_height) {
+    const JDIMENSION r = info->output_scanline;
+    if (jpeg_read_scanlines(info, row, 1) != 1) return false;
+    CopyAlphaRow(row[0], width, pixels + static_cast<size_t>(r) * stride);
+  }
+  return true;
 }
 
 }  // namespace
@@ -93,21 +116,26 @@ bool DecodeJpegPlane(const PlaneBytes& plane, PlaneKind kind, uint32_t width, ui
   source.term_source = AjpgTermSource;
   info.src = &source;
   jpeg_read_header(&info, TRUE);
-  jpeg_start_decompress(&info);
-  if (info.output_components != components || info.output_width != width ||
-      info.output_height != height) {
+  // Without scaling the output has the image's size; a plane of another
+  // size is refused before the library allocates for it.
+  if (DefaultComponents(info) != components || info.image_width != width ||
+      info.image_height != height) {
     jpeg_destroy_decompress(&info);
     return false;
   }
-  JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                             width * components, 1);
-  while (info.output_scanline < info.output_height) {
-    const JDIMENSION r = info.output_scanline;
-    if (jpeg_read_scanlines(&info, row, 1) != 1) {
-      jpeg_destroy_decompress(&info);
-      return false;
-    }
-    CopyRow(row[0], kind, width, pixels + static_cast<size_t>(r) * stride);
+  if (kind == PlaneKind::kColour) info.out_color_space = JCS_EXT_BGRA;
+  jpeg_start_decompress(&info);
+  // Each dimension on its own: a plane of another shape with the same
+  // pixel count is still the wrong plane.
+  if (info.output_width != width || info.output_height != height) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  const bool read = kind == PlaneKind::kColour ? ReadColourRows(&info, pixels, stride)
+                                               : ReadAlphaRows(&info, width, pixels, stride);
+  if (!read) {
+    jpeg_destroy_decompress(&info);
+    return false;
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);

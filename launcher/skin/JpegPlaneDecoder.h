@@ -11,7 +11,7 @@ namespace Ajpg {
 
 enum class PlaneKind {
   kAlpha,   // one component, written to byte 3 of each pixel
-  kColour,  // red, green, blue, written to bytes 2, 1, 0
+  kColour,  // red, green, blue, written to bytes 2, 1, 0; byte 3 becomes 255
 };
 
 // False on any library error, on a truncated plane, or when the image's

@@ -50,3 +50,7 @@ class HttpClient {
   DWORD stopTick_ = 0;
   DWORD totalTimeoutMs_ = kDefaultTotalTimeoutMs;
 };
+
+// The launcher's one instance (defined with the other global objects, in
+// their construction order).
+extern HttpClient g_httpClient;

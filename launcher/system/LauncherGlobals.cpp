@@ -4,8 +4,10 @@
 // Uninstaller. The others join here, in their places.
 #include "ConfigMgr.h"
 #include "GameDll.h"
+#include "HttpClient.h"
 #include "LogMgr.h"
 
 ConfigMgr g_configMgr;
 GameDll g_gameDll;
+HttpClient g_httpClient;
 LogMgr g_logMgr;

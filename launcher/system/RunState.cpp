@@ -4,24 +4,22 @@
 
 #include <cstdio>
 
+#include "LauncherFolders.h"
+#include "ShellLinks.h"
+#include "TextConversion.h"
+
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-// Every folder of the path, from the drive down.
-void CreateFolders(const std::string& folder) {
-  for (size_t i = 0; i < folder.size(); ++i) {
-    if (!IsSeparator(folder[i]) || i == 0 || folder[i - 1] == ':') continue;
-    CreateDirectoryA(folder.substr(0, i).c_str(), nullptr);
-  }
-  CreateDirectoryA(folder.c_str(), nullptr);
-}
 
 std::string KeyOf(const char* name) { return std::string("[") + name + "]=true;"; }
 
 }  // namespace
 
 RunState::RunState(const std::string& folder) : folder_(folder) {
+  // A relative "runstate.cfg" in whatever folder is current would mix the
+  // events of every product.
+  if (folder_.empty()) return;
   path_ = folder_;
   if (!path_.empty() && !IsSeparator(path_.back())) path_ += '\\';
   path_ += "runstate.cfg";
@@ -42,6 +40,7 @@ bool RunState::TestAndSet(const char* name) {
 
 std::string RunState::ReadContent() const {
   std::string content;
+  if (path_.empty()) return content;
   FILE* file = std::fopen(path_.c_str(), "rb");
   if (file == nullptr) return content;
   char buffer[4096];
@@ -54,11 +53,17 @@ std::string RunState::ReadContent() const {
 }
 
 bool RunState::WriteContent(const std::string& content) const {
-  CreateFolders(folder_);
+  if (path_.empty()) return false;
+  CreateFolderChain(AnsiToWide(folder_).c_str());
   FILE* file = std::fopen(path_.c_str(), "wb+");
   if (file == nullptr) return false;
   const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
   const bool flushed = std::fflush(file) == 0;
   const bool closed = std::fclose(file) == 0;
   return written && flushed && closed;
+}
+
+bool TestAndSetRunState(const char* name) {
+  RunState state(GetLocalDataFolder());
+  return state.TestAndSet(name);
 }

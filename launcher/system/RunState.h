@@ -8,6 +8,7 @@ class RunState {
  public:
   // folder: where "runstate.cfg" lies (ANSI code page; with or without a
   // trailing separator). It is created with its parents when first written.
+  // An empty folder (no product folder known) is never read or written.
   explicit RunState(const std::string& folder);
 
   // True when the event was recorded before; otherwise records it and
@@ -15,6 +16,7 @@ class RunState {
   // cannot be written leaves the event new for the next call too.
   bool TestAndSet(const char* name);
 
+  // Empty for an empty folder.
   const std::string& Path() const { return path_; }
 
  private:
@@ -24,3 +26,8 @@ class RunState {
   std::string folder_;
   std::string path_;
 };
+
+// The run state of this product, in GetLocalDataFolder() whatever the run
+// place: true when the event was recorded before, otherwise records it and
+// returns false.
+bool TestAndSetRunState(const char* name);

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "ConfigMgr.h"
 #include "HttpClient.h"
+#include "LauncherFolders.h"
 #include "RunState.h"
 
 const OneTimeEvent kOneTimeEvents[13] = {
@@ -31,4 +33,11 @@ std::string StatReporter::Body(int type) {
   char body[128];
   std::snprintf(body, sizeof body, "type=%d", type);
   return body;
+}
+
+bool ReportStat(const char* name, int type) {
+  RunState state(GetLocalDataFolder());
+  StatReporter reporter(&state, &g_httpClient);
+  reporter.Configure(g_configMgr.statEnable, g_configMgr.statUrl);
+  return reporter.ReportStat(name, type);
 }

@@ -36,3 +36,7 @@ class StatReporter {
   bool enabled_ = false;
   std::string url_;
 };
+
+// The launcher's report of a one-time event: its run state, the
+// configuration's Stat element and the global HttpClient. True when new.
+bool ReportStat(const char* name, int type);

@@ -274,6 +274,20 @@ TEST(AjpgDecode, EachDimensionIsComparedOnItsOwn) {
   }
 }
 
+TEST(AjpgDecode, PlaneClaimingAHugeSizeFailsForASmallPicture) {
+  std::string plane = TestJpeg::Grey(8, 8, 1);
+  const size_t frame = plane.find("\xFF\xC0");
+  ASSERT_NE(std::string::npos, frame);
+  // Frame header: length (2), precision (1), height (2), width (2).
+  plane[frame + 5] = '\xEA';
+  plane[frame + 6] = '\x60';
+  plane[frame + 7] = '\xEA';
+  plane[frame + 8] = '\x60';
+  const std::string container = TestJpeg::Container(8, 8, 0x01, {plane});
+  std::vector<uint8_t> buffer(8 * 8 * 4);
+  EXPECT_FALSE(Decode(container, &buffer, 32));
+}
+
 TEST(AjpgDecode, BytesAfterTheLastRecordAreIgnored) {
   const std::string container =
       TestJpeg::Container(4, 4, 0x02, {TestJpeg::Colour(4, 4, 9, 9, 9)}) + "trailing bytes";

@@ -118,16 +118,6 @@ TEST(ControlLayout, NamesResolveCaseInsensitivelyAndOthersMeanTheWindow) {
   EXPECT_EQ(LayoutControl::kLoadingWebBrowser, LayoutControlByName("LoadingWebBrowser"));
 }
 
-TEST(ControlLayout, ElementNamesFollowTheSkin) {
-  EXPECT_STREQ("SelfUpdateMessage", LayoutElementName(LayoutControl::kMessage, false));
-  EXPECT_STREQ("Messages", LayoutElementName(LayoutControl::kMessage, true));
-  EXPECT_STREQ("SelfUpdateProgress", LayoutElementName(LayoutControl::kProgress, false));
-  EXPECT_STREQ("SelfUpdateCloseButton", LayoutElementName(LayoutControl::kCloseButton, false));
-  EXPECT_STREQ("CloseButton", LayoutElementName(LayoutControl::kCloseButton, true));
-  EXPECT_STREQ("WebBrowser", LayoutElementName(LayoutControl::kWebBrowser, false));
-  EXPECT_EQ(nullptr, LayoutElementName(LayoutControl::kWindow, true));
-}
-
 // The placeholder is computed last in the pass's order, but a control that
 // refers to it gets it computed on demand first.
 TEST(ControlLayout, AnchorToTheBrowserPlaceholderComputesItOnDemand) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "ConfigMgr.h"
 #include "HttpClient.h"
+#include "LauncherFolders.h"
 #include "RunState.h"
 #include "ScratchFolder.h"
 #include "StatReporter.h"
@@ -61,6 +63,58 @@ TEST(RunState, UnwritableFileLeavesEveryEventNew) {
   RunState state(folder.Path());
   EXPECT_FALSE(state.TestAndSet("RunClient"));
   EXPECT_FALSE(state.TestAndSet("RunClient"));
+}
+
+TEST(RunState, EmptyFolderIsNeitherReadNorWritten) {
+  ScratchFolder folder;
+  char current[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, current);
+  SetCurrentDirectoryA(folder.Path().c_str());
+  RunState state("");
+  EXPECT_FALSE(state.TestAndSet("RunClient"));
+  EXPECT_FALSE(state.TestAndSet("RunClient"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("runstate.cfg"));
+  SetCurrentDirectoryA(current);
+}
+
+// The launcher's own entry points: the product's local data folder, the
+// configuration's Stat element and the global client.
+class LauncherReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(sink_.Ok());
+    g_configMgr.productName = "velmor-report-test-" + std::to_string(GetCurrentProcessId());
+    folder_ = GetLocalDataFolder();
+    ASSERT_FALSE(folder_.empty());
+    DeleteFileA((folder_ + "runstate.cfg").c_str());
+    g_configMgr.statEnable = true;
+    g_configMgr.statUrl = sink_.Url("/velmor_manager/api/stat/globalstat");
+    ASSERT_TRUE(g_httpClient.Start());
+  }
+  void TearDown() override {
+    g_httpClient.Stop();
+    DeleteFileA((folder_ + "runstate.cfg").c_str());
+    RemoveDirectoryA(folder_.c_str());
+    g_configMgr.productName.clear();
+    g_configMgr.statEnable = false;
+    g_configMgr.statUrl.clear();
+  }
+
+  ReportSink sink_;
+  std::string folder_;
+};
+
+TEST_F(LauncherReportTest, ReportStatRecordsInTheLocalDataFolderAndPostsOnce) {
+  EXPECT_TRUE(ReportStat("RunClient", 1));
+  EXPECT_FALSE(ReportStat("RunClient", 1));
+  EXPECT_TRUE(TestAndSetRunState("RunClient"));
+  EXPECT_FALSE(TestAndSetRunState("CreateShortCuts"));
+  g_httpClient.Stop();
+  ASSERT_EQ(1u, sink_.Count());
+  EXPECT_EQ("type=1", sink_.Requests()[0].body);
+  EXPECT_EQ("/velmor_manager/api/stat/globalstat", sink_.Requests()[0].path);
+  EXPECT_EQ("[RunClient]=true;\r\n[CreateShortCuts]=true;\r\n",
+            ReadWholeFile(folder_ + "runstate.cfg"));
 }
 
 class StatReportTest : public ::testing::Test {
