@@ -292,20 +292,27 @@ void LauncherWindow::RedrawOnWindow() {
   ReleaseDC(window, dc);
 }
 
-bool LauncherWindow::PresentLayered(HDC dc) {
+SIZE CopyBackgroundAlpha(HBITMAP backgroundBitmap, HBITMAP compositionBitmap) {
+  SIZE walked = {0, 0};
   PixelRows background, composition;
-  // Without both images there is nothing sound to present.
-  if (!background.Read(CurrentBackground()) || !composition.Read(compositionBitmap)) return true;
+  if (!background.Read(backgroundBitmap) || !composition.Read(compositionBitmap)) return walked;
   // Only the part both images have: a background that is not the
   // composition's size must not walk past either buffer.
-  int width = background.width < composition.width ? background.width : composition.width;
-  int height = background.height < composition.height ? background.height : composition.height;
+  walked.cx = background.width < composition.width ? background.width : composition.width;
+  walked.cy = background.height < composition.height ? background.height : composition.height;
   GdiFlush();
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; y < walked.cy; ++y) {
     const BYTE* from = background.Row(y);
     BYTE* to = composition.Row(y);
-    for (int x = 0; x < width; ++x) to[x * 4 + 3] = from[x * 4 + 3];
+    for (int x = 0; x < walked.cx; ++x) to[x * 4 + 3] = from[x * 4 + 3];
   }
+  return walked;
+}
+
+bool LauncherWindow::PresentLayered(HDC dc) {
+  // Without both images there is nothing sound to present.
+  SIZE walked = CopyBackgroundAlpha(CurrentBackground(), compositionBitmap);
+  if (walked.cx == 0 || walked.cy == 0) return true;
   RECT windowRect = {0, 0, 0, 0};
   GetWindowRect(window, &windowRect);
   POINT position = {windowRect.left, windowRect.top};

@@ -99,6 +99,7 @@ class LauncherWindow {
 
   Button& GetButton(ButtonId id) { return buttons[static_cast<int>(id)]; }
   SIZE PictureSize(SkinPicture picture) const { return skins.Size(picture); }
+  HBITMAP Picture(SkinPicture picture) const { return skins.Get(picture); }
   SIZE ButtonSize(ButtonId id) const;
   HBITMAP CurrentBackground() const;
   HBITMAP CurrentProgressBar() const;
@@ -159,6 +160,11 @@ class LauncherWindow {
   bool browserShown = false;
   WindowRects rects;
 };
+
+// Copies the background's alpha bytes into the composition image over the
+// part both 32-bit DIB sections have; the size walked (0 x 0 when either is
+// missing or not a 32-bit DIB section).
+SIZE CopyBackgroundAlpha(HBITMAP background, HBITMAP composition);
 
 // A 32-bit bottom-up DIB section of the bitmap's size and a memory DC that
 // holds it (the previously selected object in *oldObject).
