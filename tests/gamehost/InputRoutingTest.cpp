@@ -272,6 +272,16 @@ TEST_F(RoutingWindowTest, AttachingAnotherWindowReleasesTheFirst) {
   plugin->DetachWindow();
 }
 
+TEST_F(RoutingWindowTest, FocusedKeyLookupsFollowTheFocus) {
+  EXPECT_TRUE(MessageHook::IsFocusedPassKey(VK_F4, false, true, false));
+  EXPECT_FALSE(MessageHook::IsFocusedInterceptKey(VK_F4, false, true, false));
+  keys.AddInterceptKey(KeyCombination{'Z', false, false, true});
+  EXPECT_TRUE(MessageHook::IsFocusedInterceptKey('Z', false, false, true));
+  SendMessageW(window, WM_KILLFOCUS, 0, 0);
+  EXPECT_FALSE(MessageHook::IsFocusedPassKey(VK_F4, false, true, false));
+  EXPECT_FALSE(MessageHook::IsFocusedInterceptKey('Z', false, false, true));
+}
+
 TEST_F(RoutingWindowTest, TwoInstancesShareOneHook) {
   KeyRouting secondKeys;
   secondKeys.ResetToDefaults();

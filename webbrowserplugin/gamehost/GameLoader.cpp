@@ -399,7 +399,14 @@ void GameLoader::UnloadGameDll() {
   game_ = GameEntryPoints();
   if (gameModule_ == nullptr) return;
   Log(0, "Unload game dll.");
-  FreeLibrary(gameModule_);
+  if (InGameCall()) {
+    // Only an Exit reached from inside the game gets here (every page call
+    // there waits): freeing the library would pull its code from under the
+    // stack, so it stays mapped until the process ends.
+    Log(1, "Game dll left loaded: it is still running.");
+  } else {
+    FreeLibrary(gameModule_);
+  }
   gameModule_ = nullptr;
 }
 

@@ -61,6 +61,16 @@ void ForgetTarget(IInputTarget* target) {
   if (focusedTarget == target) focusedTarget = nullptr;
 }
 
+bool IsFocusedPassKey(uint32_t virtualKey, bool ctrl, bool alt, bool shift) {
+  return focusedTarget != nullptr &&
+         focusedTarget->GetKeyRouting().IsPassKey(KeyCombination{virtualKey, ctrl, alt, shift});
+}
+
+bool IsFocusedInterceptKey(uint32_t virtualKey, bool ctrl, bool alt, bool shift) {
+  return focusedTarget != nullptr && focusedTarget->GetKeyRouting().IsInterceptKey(
+                                         KeyCombination{virtualKey, ctrl, alt, shift});
+}
+
 bool IsInstalled() { return hookHandle != nullptr; }
 int ReferenceCount() { return hookRefCount; }
 

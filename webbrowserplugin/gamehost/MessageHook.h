@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 class KeyRouting;
 
 // The instance the hook acts for (the Netscape-API plug-in instance, or the
@@ -36,6 +38,11 @@ void SetFocused(IInputTarget* target);
 IInputTarget* GetFocused();
 // Forgets target when it is the focused one.
 void ForgetTarget(IInputTarget* target);
+
+// The focused instance's pass or intercept set holds the combination; false
+// without a focused instance.
+bool IsFocusedPassKey(uint32_t virtualKey, bool ctrl, bool alt, bool shift);
+bool IsFocusedInterceptKey(uint32_t virtualKey, bool ctrl, bool alt, bool shift);
 
 bool IsInstalled();
 int ReferenceCount();
