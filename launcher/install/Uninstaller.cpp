@@ -76,7 +76,6 @@ void Uninstaller::SetBanner(HWND dialog) {
 
 void Uninstaller::InitConfirmDialog(HWND dialog) {
   const InstallSettings& settings = environment_->Settings();
-  SetText(dialog, 0, "make_sure_uninstall_title");
   SetText(dialog, kDescriptionText, "make_sure_uninstall_desc");
   SetText(dialog, kPluginCheckBox, "make_sure_uninstall_plugin");
   SetText(dialog, IDOK, "make_sure_uninstall_ok");
@@ -86,6 +85,7 @@ void Uninstaller::InitConfirmDialog(HWND dialog) {
   ShowWindow(GetDlgItem(dialog, kPluginCheckBox), settings.pluginEnable ? SW_SHOW : SW_HIDE);
   SetBanner(dialog);
   CenterDialog(dialog);
+  SetText(dialog, 0, "make_sure_uninstall_title");
 }
 
 void Uninstaller::EndConfirmDialog(HWND dialog) {
@@ -104,11 +104,11 @@ void Uninstaller::EndConfirmDialog(HWND dialog) {
 }
 
 void Uninstaller::InitSuccessDialog(HWND dialog) {
-  SetText(dialog, 0, "uninstall_success_title");
   SetText(dialog, kDescriptionText, "uninstall_success_desc");
   SetText(dialog, IDOK, "uninstall_success_ok");
   SetBanner(dialog);
   CenterDialog(dialog);
+  SetText(dialog, 0, "uninstall_success_title");
 }
 
 INT_PTR CALLBACK Uninstaller::ConfirmUninstallDialogProc(HWND dialog, UINT message, WPARAM wParam,
