@@ -60,8 +60,14 @@ void DialogDriver::Run() {
     if (action == kClearThenOk) SendMessageW(box, BM_SETCHECK, BST_UNCHECKED, 0);
     WPARAM id = action == kClickCancel ? IDCANCEL : IDOK;
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-    // The next window may share the caption only after this one is gone.
+    // Before the next step: this window is gone, or the next one is up
+    // (a warning over a dialog that stays open beneath it).
+    std::wstring next = i + 1 < steps_.size() ? steps_[i + 1].caption : std::wstring();
     DWORD start = GetTickCount();
-    while (IsWindow(dialog) && GetTickCount() - start < kWaitPerWindowMs) Sleep(10);
+    while (IsWindow(dialog) && GetTickCount() - start < kWaitPerWindowMs) {
+      HWND following = next.empty() ? nullptr : FindWindowW(L"#32770", next.c_str());
+      if (following != nullptr && following != dialog && IsWindowVisible(following)) break;
+      Sleep(10);
+    }
   }
 }
