@@ -8,7 +8,7 @@
 
 #include <rapidxml.hpp>
 
-#include "TextConversion.h"
+#include "CodePageConversion.h"
 
 namespace {
 
@@ -40,8 +40,12 @@ uint32_t ToUnsigned(const Attr* attr) {
   return uint32_t(std::strtoul(Text(attr).c_str(), nullptr, 0));
 }
 
-// Single lookups take the last attribute of the name.
-const Attr* Last(const Node* node, const char* name) { return node->last_attribute(name); }
+// Single lookups take the last attribute of the name. rapidxml's named
+// last_attribute walks a last pointer that is only set once the node has an
+// attribute, so a node without any is answered here.
+const Attr* Last(const Node* node, const char* name) {
+  return node->first_attribute() ? node->last_attribute(name) : nullptr;
+}
 
 void LookupBool(const Node* node, const char* name, bool* value) {
   if (const Attr* attr = Last(node, name)) *value = ToBool(attr);

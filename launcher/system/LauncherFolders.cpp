@@ -2,7 +2,6 @@
 
 #include <shlobj.h>
 
-#include <vector>
 
 #include "ConfigMgr.h"
 
@@ -81,32 +80,4 @@ std::string GetModuleFolder() {
     folder = current;
   }
   return WithTrailingSeparator(folder);
-}
-
-std::string GetRegistryString(HKEY root, const char* path, const char* valueName) {
-  if (!root || !path || !valueName) return std::string();
-  if (*path == '\\' || *path == '/') ++path;
-  if (!*path) {
-    std::vector<char> buffer(4096 + 1, 0);
-    DWORD size = 4096;
-    DWORD type = 0;
-    if (RegQueryValueExA(root, valueName, nullptr, &type,
-                         reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
-      return std::string();
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::string();
-    if (size > 4096) size = 4096;
-    // A value stored without its terminator still ends inside the buffer.
-    buffer[size] = 0;
-    return buffer.data();
-  }
-  const char* end = path;
-  while (*end && *end != '\\' && *end != '/') ++end;
-  std::string component(path, end);
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, component.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return std::string();
-  std::string rest = *end ? end + 1 : end;
-  std::string value = GetRegistryString(key, rest.c_str(), valueName);
-  RegCloseKey(key);
-  return value;
 }

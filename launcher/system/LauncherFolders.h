@@ -24,9 +24,9 @@ std::string GetPluginFolder();
 // module path has no '\'.
 std::string GetModuleFolder();
 
-// A text value below root along path ('\' or '/' separated, one leading
-// separator skipped); empty when a key or the value is missing.
-std::string GetRegistryString(HKEY root, const char* path, const char* valueName);
+// GetRegistryString, which reads the product's install folder, is the
+// hosts' shared registry helper.
+#include "Registry.h"
 
 // The pure part of the folder rules: base, a separator unless base ends in
 // one, then each of the parts followed by '\'. Empty when base or any part

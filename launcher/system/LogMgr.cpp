@@ -5,7 +5,7 @@
 #include "LauncherFolders.h"
 #include "LogLine.h"
 #include "ShellLinks.h"
-#include "TextConversion.h"
+#include "CodePageConversion.h"
 
 const char* const LogMgr::kFileName = "gameupdater.log";
 

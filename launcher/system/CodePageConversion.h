@@ -17,7 +17,6 @@ bool ToWideString(const std::string& text, UINT codePage, std::wstring* out);
 bool ToAnsiString(const wchar_t* text, std::string* out);
 bool ToAnsiString(const std::wstring& text, std::string* out);
 
-// Conveniences that give an empty text when the conversion fails.
-std::wstring Utf8ToWide(const std::string& text);
-std::wstring AnsiToWide(const std::string& text);
-std::string WideToAnsi(const std::wstring& text);
+// The shorter conveniences (Utf8ToWide, AnsiToWide, WideToAnsi, ...) that
+// give an empty text on failure are the hosts' shared ones.
+#include "TextConversion.h"

@@ -1,4 +1,4 @@
-#include "TextConversion.h"
+#include "CodePageConversion.h"
 
 #include <new>
 #include <vector>
@@ -47,22 +47,4 @@ bool ToAnsiString(const wchar_t* text, std::string* out) {
 
 bool ToAnsiString(const std::wstring& text, std::string* out) {
   return ToAnsiString(text.c_str(), out);
-}
-
-std::wstring Utf8ToWide(const std::string& text) {
-  std::wstring wide;
-  ToWideString(text, CP_UTF8, &wide);
-  return wide;
-}
-
-std::wstring AnsiToWide(const std::string& text) {
-  std::wstring wide;
-  ToWideString(text, CP_ACP, &wide);
-  return wide;
-}
-
-std::string WideToAnsi(const std::wstring& text) {
-  std::string ansi;
-  ToAnsiString(text, &ansi);
-  return ansi;
 }
