@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include "Administrator.h"
 #include "GameHostTestSupport.h"
+#include "Registry.h"
+#include "TextConversion.h"
+#include <shlobj.h>
 #include "GameLoader.h"
 #include "HostText.h"
 #include "ScriptedFileSystem.h"
@@ -358,6 +362,43 @@ TEST_F(GameLoaderTest, FileSystemGetsTheBuiltInParameters) {
   EXPECT_EQ(0, files.params.reserveFirstDownloader);
   EXPECT_EQ(0, files.params.idleUpdateEnabled);
   EXPECT_EQ(1, files.params.skipHeadRequest);
+}
+
+TEST_F(GameLoaderTest, InstallFolderFromTheRegistryNamesTheExtraPackage) {
+  std::wstring key = L"software\\dorvgame\\path";
+  std::wstring value = AnsiToWide(product);
+  ASSERT_TRUE(SetRegistryString(HKEY_CURRENT_USER, key.c_str(), value.c_str(), L"C:\\Games\\Velmor"));
+  Start();
+  ASSERT_TRUE(NameProduct());
+  EXPECT_EQ("C:\\Games\\Velmor\\data.pak", files.packagePath);
+  HKEY path = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, &path));
+  RegDeleteValueW(path, value.c_str());
+  RegCloseKey(path);
+}
+
+TEST_F(GameLoaderTest, ControlOfANonAdministratorUsesTheLowFolder) {
+  SetAdministratorAnswerForTesting(0);
+  Start(HostFlavour::InternetExplorer);
+  ASSERT_TRUE(NameProduct());
+  char cache[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, cache, CSIDL_INTERNET_CACHE, TRUE);
+  std::string low = std::string(cache) + "\\Low\\dorvgame\\" + product + "\\";
+  EXPECT_EQ(low, loader->GetDataFolder());
+  ASSERT_TRUE(InstallSampleGame(low, "game", ""));
+  ASSERT_TRUE(loader->RunGame(L""));
+  EXPECT_EQ("1", SampleParam(low, "dataFolderKind"));
+  loader.reset();
+  RemoveFolder(low);
+  SetAdministratorAnswerForTesting(-1);
+}
+
+TEST_F(GameLoaderTest, PluginKeepsTheLocalFolderForANonAdministrator) {
+  SetAdministratorAnswerForTesting(0);
+  Start(HostFlavour::Netscape);
+  ASSERT_TRUE(NameProduct());
+  EXPECT_EQ(folder, loader->GetDataFolder());
+  SetAdministratorAnswerForTesting(-1);
 }
 
 TEST_F(GameLoaderTest, TickReportsStateAndReadinessFirst) {
