@@ -19,6 +19,20 @@ std::wstring DriveRootOf(const std::wstring& folder) {
   return cut == std::wstring::npos ? folder : folder.substr(0, cut) + L"\\";
 }
 
+// The folder that holds folder (which ends in a separator), with its own
+// closing separator; empty when there is none.
+std::wstring ParentFolder(const std::wstring& folder) {
+  if (folder.size() < 2) return std::wstring();
+  size_t cut = folder.find_last_of(L"\\/", folder.size() - 2);
+  return cut == std::wstring::npos ? std::wstring() : folder.substr(0, cut + 1);
+}
+
+// The shared "dorvgame" folder goes once no product and no plug-in is left
+// in it; RemoveDirectoryW removes only an empty folder.
+void RemoveIfEmpty(const std::wstring& folder) {
+  if (!folder.empty()) RemoveDirectoryW(folder.c_str());
+}
+
 bool SamePath(const std::wstring& a, const std::wstring& b) {
   return MatchWildcard(a.c_str(), b.c_str()) && MatchWildcard(b.c_str(), a.c_str());
 }
@@ -291,7 +305,11 @@ bool Uninstaller::RemoveProductFiles() {
     RemoveEmptyFolders(low);
   }
   if (!modulePath_.empty()) RemoveFileOrRename(parking, modulePath_);
-  if (!local.empty()) RemoveEmptyFolders(local);
+  if (!local.empty()) {
+    RemoveEmptyFolders(local);
+    RemoveIfEmpty(ParentFolder(local));
+  }
+  if (!low.empty()) RemoveIfEmpty(ParentFolder(low));
   return true;
 }
 
