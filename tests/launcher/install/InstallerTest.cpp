@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include "InstallFixture.h"
 
@@ -14,6 +15,44 @@ std::string Text(const std::wstring& path) {
   std::vector<char> bytes;
   if (!ReadWholeFile(path, bytes)) return "<missing>";
   return std::string(bytes.begin(), bytes.end());
+}
+
+struct LinkValues {
+  bool loaded = false;
+  std::wstring target, arguments, workingFolder, icon;
+};
+
+// Reads a link file back through the shell's own link object.
+LinkValues ReadLink(const std::wstring& path) {
+  LinkValues values;
+  CoInitialize(nullptr);
+  IShellLinkW* link = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 reinterpret_cast<void**>(&link)))) {
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+      if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+        wchar_t text[1024] = {0};
+        values.loaded = true;
+        link->GetPath(text, 1024, nullptr, 0);
+        values.target = text;
+        text[0] = 0;
+        link->GetArguments(text, 1024);
+        values.arguments = text;
+        text[0] = 0;
+        link->GetWorkingDirectory(text, 1024);
+        values.workingFolder = text;
+        text[0] = 0;
+        int index = 0;
+        link->GetIconLocation(text, 1024, &index);
+        values.icon = text;
+      }
+      file->Release();
+    }
+    link->Release();
+  }
+  CoUninitialize();
+  return values;
 }
 
 }  // namespace
@@ -111,10 +150,19 @@ TEST_F(InstallerTest, EmptyIdWritesNothingIntoTheListOfPrograms) {
   EXPECT_FALSE(ReadRegistryText(Installer::kUninstallKey, L"UninstallString", nullptr));
 }
 
-TEST_F(InstallerTest, FileLinkWithoutFolderPartWorksInTheInstallFolder) {
+TEST_F(InstallerTest, LinksCarryTargetArgumentsWorkingFolderAndIcon) {
   RunInstall();
-  // The link's working folder is the target's own folder: the data folder.
-  EXPECT_TRUE(Exists(StartMenu() + L"Play Velmor Test.lnk"));
+  LinkValues file = ReadLink(StartMenu() + L"Play Velmor Test.lnk");
+  ASSERT_TRUE(file.loaded);
+  EXPECT_EQ(DataFolder() + L"velmor_test.exe", file.target);
+  EXPECT_EQ(L"-play", file.arguments);
+  // A File without a folder part works in the install folder itself.
+  EXPECT_EQ(DataFolder(), file.workingFolder);
+  LinkValues web = ReadLink(env_->desktop + L"\\Velmor Test Home.lnk");
+  ASSERT_TRUE(web.loaded);
+  EXPECT_EQ(L"http://game.invalid/home", web.arguments);
+  EXPECT_EQ(DataFolder() + L"game.ico", web.icon);
+  EXPECT_EQ(L"", web.workingFolder);
 }
 
 TEST_F(InstallerTest, RunAfterInstallStartsWhatIsAsked) {
