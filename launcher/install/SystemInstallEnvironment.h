@@ -8,7 +8,8 @@
 #include "InstallEnvironment.h"
 
 // The machine side of the installer's and the uninstaller's environment: the
-// shell's folders and links, the current user's registry, program starts.
+// launcher's folders, the shell's folders and links, the current user's
+// registry, program starts.
 // The configuration and string table are handed in as values; the run-state
 // records, the reports and the banner are left to a subclass that knows the
 // launcher's report client and skins (here they do nothing).
@@ -47,8 +48,8 @@ class SystemInstallEnvironment : public IInstallEnvironment {
 
  private:
   std::wstring ShellFolder(int csidl);
-  std::wstring BelowShellFolder(int csidl, const std::wstring& below);
 
+ protected:
   HINSTANCE module_;
   InstallSettings settings_;
   std::map<std::string, std::wstring> strings_;

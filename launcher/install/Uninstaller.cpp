@@ -19,6 +19,20 @@ std::wstring DriveRootOf(const std::wstring& folder) {
   return cut == std::wstring::npos ? folder : folder.substr(0, cut) + L"\\";
 }
 
+// The folder that holds folder (which ends in a separator), with its own
+// closing separator; empty when there is none.
+std::wstring ParentFolder(const std::wstring& folder) {
+  if (folder.size() < 2) return std::wstring();
+  size_t cut = folder.find_last_of(L"\\/", folder.size() - 2);
+  return cut == std::wstring::npos ? std::wstring() : folder.substr(0, cut + 1);
+}
+
+// The shared "dorvgame" folder goes once no product and no plug-in is left
+// in it; RemoveDirectoryW removes only an empty folder.
+void RemoveIfEmpty(const std::wstring& folder) {
+  if (!folder.empty()) RemoveDirectoryW(folder.c_str());
+}
+
 bool SamePath(const std::wstring& a, const std::wstring& b) {
   return MatchWildcard(a.c_str(), b.c_str()) && MatchWildcard(b.c_str(), a.c_str());
 }
@@ -76,7 +90,6 @@ void Uninstaller::SetBanner(HWND dialog) {
 
 void Uninstaller::InitConfirmDialog(HWND dialog) {
   const InstallSettings& settings = environment_->Settings();
-  SetText(dialog, 0, "make_sure_uninstall_title");
   SetText(dialog, kDescriptionText, "make_sure_uninstall_desc");
   SetText(dialog, kPluginCheckBox, "make_sure_uninstall_plugin");
   SetText(dialog, IDOK, "make_sure_uninstall_ok");
@@ -86,6 +99,7 @@ void Uninstaller::InitConfirmDialog(HWND dialog) {
   ShowWindow(GetDlgItem(dialog, kPluginCheckBox), settings.pluginEnable ? SW_SHOW : SW_HIDE);
   SetBanner(dialog);
   CenterDialog(dialog);
+  SetText(dialog, 0, "make_sure_uninstall_title");
 }
 
 void Uninstaller::EndConfirmDialog(HWND dialog) {
@@ -104,11 +118,11 @@ void Uninstaller::EndConfirmDialog(HWND dialog) {
 }
 
 void Uninstaller::InitSuccessDialog(HWND dialog) {
-  SetText(dialog, 0, "uninstall_success_title");
   SetText(dialog, kDescriptionText, "uninstall_success_desc");
   SetText(dialog, IDOK, "uninstall_success_ok");
   SetBanner(dialog);
   CenterDialog(dialog);
+  SetText(dialog, 0, "uninstall_success_title");
 }
 
 INT_PTR CALLBACK Uninstaller::ConfirmUninstallDialogProc(HWND dialog, UINT message, WPARAM wParam,
@@ -291,7 +305,11 @@ bool Uninstaller::RemoveProductFiles() {
     RemoveEmptyFolders(low);
   }
   if (!modulePath_.empty()) RemoveFileOrRename(parking, modulePath_);
-  if (!local.empty()) RemoveEmptyFolders(local);
+  if (!local.empty()) {
+    RemoveEmptyFolders(local);
+    RemoveIfEmpty(ParentFolder(local));
+  }
+  if (!low.empty()) RemoveIfEmpty(ParentFolder(low));
   return true;
 }
 

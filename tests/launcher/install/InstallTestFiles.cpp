@@ -32,9 +32,9 @@ void CollectFiles(const std::wstring& root, const std::wstring& relative,
 }  // namespace
 
 ScratchFolder::ScratchFolder(const std::wstring& name) {
-  wchar_t current[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, current);
-  path_ = WithSeparator(current) + L"scratch-" + name + L"-" +
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  path_ = WithSeparator(temp) + L"velmor-install-" + name + L"-" +
           std::to_wstring(GetCurrentProcessId()) + L"\\";
   RemoveTree(path_);
   CreateDirectoryW(path_.c_str(), nullptr);
@@ -112,6 +112,50 @@ HeldFile::HeldFile(const std::wstring& path)
 
 HeldFile::~HeldFile() {
   if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+}
+
+}  // namespace InstallTestFiles
+
+namespace InstallTestFiles {
+
+bool ReadRegistryText(const std::wstring& keyPath, const std::wstring& name, std::wstring* text) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return false;
+  wchar_t buffer[2048] = {0};
+  DWORD size = sizeof(buffer) - sizeof(wchar_t);
+  DWORD type = 0;
+  LONG result =
+      RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return false;
+  if (text != nullptr) *text = buffer;
+  return true;
+}
+
+bool RegistryKeyExists(const std::wstring& keyPath) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
+void DeleteRegistryKeyTree(const std::wstring& keyPath) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ | KEY_WRITE, &key) !=
+      ERROR_SUCCESS)
+    return;
+  wchar_t child[256];
+  DWORD length = 256;
+  while (length = 256, RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) ==
+                           ERROR_SUCCESS) {
+    std::wstring before = child;
+    DeleteRegistryKeyTree(keyPath + L"\\" + child);
+    if (RegistryKeyExists(keyPath + L"\\" + before)) break;
+  }
+  RegCloseKey(key);
+  RegDeleteKeyW(HKEY_CURRENT_USER, keyPath.c_str());
 }
 
 }  // namespace InstallTestFiles

@@ -9,7 +9,8 @@
 
 namespace InstallTestFiles {
 
-// A fresh folder below the test's working folder; removed when the object ends.
+// A fresh folder below the temporary folder (on the system drive, whose root
+// the uninstaller parks files in); removed when the object ends.
 class ScratchFolder {
  public:
   explicit ScratchFolder(const std::wstring& name);
@@ -47,5 +48,14 @@ class HeldFile {
  private:
   HANDLE handle_;
 };
+
+}  // namespace InstallTestFiles
+
+namespace InstallTestFiles {
+
+// A text value below HKEY_CURRENT_USER; false when the key or value is missing.
+bool ReadRegistryText(const std::wstring& keyPath, const std::wstring& name, std::wstring* text);
+bool RegistryKeyExists(const std::wstring& keyPath);
+void DeleteRegistryKeyTree(const std::wstring& keyPath);
 
 }  // namespace InstallTestFiles
