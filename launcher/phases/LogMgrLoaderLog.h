@@ -8,7 +8,7 @@
 class LogMgrLoaderLog : public ILoaderLog {
  public:
   explicit LogMgrLoaderLog(LogMgr* log) : log_(log) {}
-  void Write(int level, const char* text) override { log_->Log(level, "%s", text); }
+  void Write(int level, const char* text) override { log_->LogText(level, text); }
 
  private:
   LogMgr* log_;

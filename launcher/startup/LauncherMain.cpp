@@ -9,7 +9,7 @@
 #include "GameLoader.h"
 #include "GameRunLoop.h"
 #include "HttpClient.h"
-#include "InstallSettingsFromConfig.h"
+#include "InstallCommands.h"
 #include "Installer.h"
 #include "LogMgr.h"
 #include "LogMgrLoaderLog.h"
@@ -21,7 +21,6 @@
 #include "StatLoaderReports.h"
 #include "StatReporter.h"
 #include "SwitchScan.h"
-#include "SystemInstallEnvironment.h"
 #include "Uninstaller.h"
 #include "WebBrowser.h"
 #include "WebBrowserLogin.h"
@@ -44,14 +43,14 @@ struct LauncherProgram {
   std::unique_ptr<RunState> runState;
   std::unique_ptr<StatReporter> stats;
   std::unique_ptr<StatLoaderReports> reports;
-  std::unique_ptr<SystemInstallEnvironment> installEnvironment;
   // The configuration came from the program's own resources; a settings
   // file names no product to install or remove.
   bool embeddedConfiguration = false;
   GameLoader loader;
 };
 
-HttpClient g_httpClient;
+// The installer and the uninstaller follow the global objects of the
+// launcher library (configuration, game library, report client, log).
 Installer g_installer;
 Uninstaller g_uninstaller;
 LauncherProgram* g_program = nullptr;
@@ -138,8 +137,9 @@ int RunLauncher(LauncherProgram* program, bool firstRun, HINSTANCE instance,
   return RunGameLoop(&program->game);
 }
 
-// The configuration: a settings file beside the program when there is one
-// (a demo or test set-up), else the program's embedded configuration.
+// The configuration: the program's embedded one, whose string table and
+// skin layout always serve; a settings file beside the program (a demo or
+// test set-up) replaces its phase settings.
 bool LoadSettings(LauncherProgram* program, HINSTANCE instance, const LauncherOptions& options) {
   std::string path = options.settingsPath;
   if (path.empty()) {
@@ -147,13 +147,12 @@ bool LoadSettings(LauncherProgram* program, HINSTANCE instance, const LauncherOp
     if (!program->system.GetModuleFolder(&folder)) return false;
     path = folder + "velmor.cfg";
   }
+  bool embedded = g_configMgr.LoadConfig(instance) && g_configMgr.LoadStrings(instance);
   std::string error;
   if (program->system.FileExists(path)) return LoadSettingsFile(path, &program->settings, &error);
-  if (!g_configMgr.LoadConfig(instance) || !g_configMgr.LoadStrings(instance)) return false;
+  if (!embedded) return false;
   program->settings = LoaderSettingsFromConfig(g_configMgr);
   program->embeddedConfiguration = true;
-  program->installEnvironment.reset(new SystemInstallEnvironment(
-      instance, InstallSettingsFromConfig(g_configMgr), InstallStringsFromConfig(g_configMgr)));
   return true;
 }
 
@@ -208,22 +207,15 @@ int LauncherMain(HINSTANCE instance, const wchar_t* commandLine, const LauncherO
   g_program = &program;
   int result = 0;
   if (switches.uninstall) {
-    bool ran = false;
-    if (program.embeddedConfiguration) {
-      g_uninstaller.SetEnvironment(program.installEnvironment.get());
-      g_uninstaller.SetModule(instance);
-      ran = g_uninstaller.Run(switches.silent, switches.plugin);
-    }
-    result = ran || !program.embeddedConfiguration ? 0 : -1;
+    if (program.embeddedConfiguration)
+      result = RunUninstallCommand(g_uninstaller, instance, g_configMgr, switches.silent,
+                                   switches.plugin);
   } else if (switches.install || switches.checkInstall) {
-    program.reports->ReportStat("SilentInstall", 2);
     if (program.embeddedConfiguration) {
-      g_installer.SetEnvironment(program.installEnvironment.get());
-      g_installer.SetModule(instance);
-      g_installer.SetNoFileShortcuts(switches.noFileShortcuts);
-      g_installer.SetNoInternetShortcuts(switches.noInternetShortcuts);
-      g_installer.Install();
-      g_installer.RunAfterInstall();
+      RunInstallCommand(g_installer, instance, g_configMgr, program.runState.get(),
+                        program.stats.get(), switches.noFileShortcuts, switches.noInternetShortcuts);
+    } else {
+      program.reports->ReportStat("SilentInstall", 2);
     }
   }
   if (!switches.uninstall && !switches.install &&

@@ -124,8 +124,7 @@ TEST_P(LauncherExitTest, EndsWithItsCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     StartUpPaths, LauncherExitTest,
-    testing::Values(ExitCase{"NoConfiguration", "", "", 0},
-                    ExitCase{"BrokenConfiguration", "ProductName=x\nNoSuchSetting=1\n", "", 0},
+    testing::Values(ExitCase{"BrokenConfiguration", "ProductName=x\nNoSuchSetting=1\n", "", 0},
                     ExitCase{"SilentInstallEnds", kNoUpdateNoLogin, "/install", 0},
                     ExitCase{"InstallBeatsCheckInstall", kNoUpdateNoLogin, "/install/checkinstall", 0}),
     [](const testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
