@@ -7,9 +7,9 @@
 # it from a loopback nginx and the update server, and runs velmor.exe under
 # Wine on a private X display with a configuration that points at them.
 # velmor updates itself first and restarts, then brings the game's files up
-# to date with its progress bars, passes the login (the run parameters carry
-# the login marker, as a restarted launcher's do), loads and steps the sample
-# game and runs it in its window. A screenshot of the screen is saved at each
+# to date with its progress bars, shows the login page (a stand-in browser
+# registered in the Wine prefix, whose page reports the player logged in
+# after a while), loads and steps the sample game and runs it in its window. A screenshot of the screen is saved at each
 # phase; the folder is named at the end. The exit code is not 0 when a phase
 # did not happen.
 #
@@ -35,7 +35,8 @@ else
   cmake -S "$ROOT" -B "$TREE" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$TRIPLET.cmake" \
         -DVELMOR_DEPS_PREFIX="$PREFIX" >/dev/null
-  cmake --build "$TREE" -j "$JOBS" --target velmor publisher game demo_update_server
+  cmake --build "$TREE" -j "$JOBS" --target velmor publisher game demo_update_server \
+        standin_browser_server
   exec "$ROOT/scripts/wine-session.sh" "$TREE" "$ROOT/scripts/demo.sh" --inside "$TREE"
 fi
 
@@ -108,11 +109,20 @@ LoginUrl=http://127.0.0.1:$NGINX_PORT/login.html
 StatEnable=false
 CFG
 
+echo "== the login page: the stand-in browser answers the login after a while"
+STANDIN=$TREE/tests/fixtures/standinbrowser/standinbrowser.dll
+"$WINE" regsvr32 /s "Z:${STANDIN//\//\\}" ||
+  { echo "the stand-in browser could not be registered" >&2; exit 1; }
+export VELMOR_STANDIN_RESULT="xLogin=success;ServerAddress=127.0.0.1:$NGINX_PORT;Account=demo;ServerIndex=1"
+export VELMOR_STANDIN_PENDING="Login=pending"
+export VELMOR_STANDIN_POLLS=2500
+export VELMOR_STANDIN_COLOR=3366cc
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;standinbrowser=n"
+
 echo "== run velmor.exe on display $DISPLAY"
 LOG=$DEMO/run/gameupdater.log
 GAME_LOG=$DEMO/run/samplegame.log
-(cd "$DEMO/run" && exec "$WINE" velmor.exe \
-   "Login=success;ServerAddress=127.0.0.1:$NGINX_PORT;Account=demo;ServerIndex=1") &
+(cd "$DEMO/run" && exec "$WINE" velmor.exe) &
 VELMOR_PID=$!
 
 stop_all() {
@@ -129,8 +139,10 @@ PHASES=(
   "02-restart|$LOG|Restarting the launcher"
   "03-resource-update|$LOG|Update phase started."
   "04-update-finished|$LOG|Update finished."
-  "05-loading-game|$LOG|The game library is loaded."
-  "06-game-running|$GAME_LOG|Activate flag="
+  "05-login-page|$LOG|Waiting for the login."
+  "06-logged-in|$LOG|Login detected."
+  "07-loading-game|$LOG|The game library is loaded."
+  "08-game-running|$GAME_LOG|Activate flag="
 )
 declare -A SEEN
 shot() { import -window root "$1" 2>/dev/null || xwd -root -silent | convert xwd:- "$1"; }
@@ -150,7 +162,7 @@ while [ $SECONDS -lt $deadline ]; do
     # The restarted launcher starts a new log: its phases count only once
     # the first launcher's lines are gone.
     case $name in
-      03-*|04-*|05-*)
+      03-*|04-*|05-*|06-*|07-*)
         [ -n "${SEEN[02-restart]:-}" ] || continue
         grep -qa "Restarting the launcher" "$file" 2>/dev/null && continue ;;
     esac
@@ -160,9 +172,9 @@ while [ $SECONDS -lt $deadline ]; do
       echo "   phase $name"
     fi
   done
-  if [ -n "${SEEN[06-game-running]:-}" ]; then
+  if [ -n "${SEEN[08-game-running]:-}" ]; then
     sleep 1
-    shot "$SHOTS/07-game-window.png"
+    shot "$SHOTS/09-game-window.png"
     break
   fi
   sleep 0.3
@@ -183,7 +195,7 @@ has_colour() { # picture colour
 if [ -f "$SHOTS/04-update-finished.png" ] && ! has_colour "$SHOTS/04-update-finished.png" "rgb(90,230,90)"; then
   echo "the update screenshot shows no progress bar" >&2; missing=1
 fi
-if [ -f "$SHOTS/07-game-window.png" ] && ! has_colour "$SHOTS/07-game-window.png" "rgb(255,0,0)"; then
+if [ -f "$SHOTS/09-game-window.png" ] && ! has_colour "$SHOTS/09-game-window.png" "rgb(255,0,0)"; then
   echo "the game screenshot shows no game" >&2; missing=1
 fi
 cp "$LOG" "$SHOTS/gameupdater.log" 2>/dev/null || true

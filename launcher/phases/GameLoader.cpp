@@ -193,6 +193,7 @@ bool GameLoader::ShowPleaseLogin() {
     SetSubProgress(1);
     SetProgress(1);
   }
+  if (state_ != kLoaderWaitingForLogin) Log(0, loggedIn_ ? "Logged in already." : "Waiting for the login.");
   state_ = kLoaderWaitingForLogin;
   SetCloseEnabled(true);
   return true;
