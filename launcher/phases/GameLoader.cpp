@@ -75,8 +75,9 @@ bool GameLoader::Init(const wchar_t* commandLine, bool relogin, bool firstRun) {
     Log(2, "Cannot prepare the loader window.");
     return false;
   }
-  ports_.browser->Create(browserArea_.left, browserArea_.top, browserArea_.width,
-                         browserArea_.height);
+  BrowserArea area = browserArea_;
+  ports_.view->BrowserArea(&area.left, &area.top, &area.width, &area.height);
+  ports_.browser->Create(area.left, area.top, area.width, area.height);
   if (ports_.browser->Exists()) ports_.browser->ShowHost(false);
   browserShown_ = false;
 

@@ -23,4 +23,7 @@ class ILoaderView {
   virtual void EndLayered() = 0;
   // Releases fonts, pictures and the composition image.
   virtual void DestroyUI() = 0;
+  // Where the login page goes, once Prepare has laid the window out; false
+  // when the face has no place of its own for it.
+  virtual bool BrowserArea(int* left, int* top, int* width, int* height) { return false; }
 };

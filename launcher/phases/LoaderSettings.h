@@ -42,4 +42,8 @@ struct LoaderSettings {
   bool browserVisibleWhenReady = true;
   bool browserShowWhenLoginSuccess = false;
   bool closeDisableWhenLoading = true;
+
+  // The window draws without its skin (a plain face) even where the
+  // configuration has one.
+  bool plainFace = false;
 };

@@ -18,6 +18,7 @@
 #include "RelocateSelf.h"
 #include "RunState.h"
 #include "SettingsFile.h"
+#include "SkinnedLoaderView.h"
 #include "StatLoaderReports.h"
 #include "StatReporter.h"
 #include "SwitchScan.h"
@@ -33,10 +34,13 @@ const wchar_t kClassName[] = L"VelMorClient";
 // order of use and ended in reverse.
 struct LauncherProgram {
   LoaderSettings settings;
+  GameLoader loader;
   GameDllLibrary game{&g_gameDll};
   LogMgrLoaderLog log{&g_logMgr};
   LoaderSystem system;
   PlainLoaderView view;
+  SkinnedLoaderView skinnedView{&g_configMgr, &loader};
+  bool skinned = false;
   WebBrowser webBrowser;
   WebBrowserLogin defaultBrowser{&webBrowser};
   ILoginBrowser* browser = nullptr;
@@ -46,7 +50,8 @@ struct LauncherProgram {
   // The configuration came from the program's own resources; a settings
   // file names no product to install or remove.
   bool embeddedConfiguration = false;
-  GameLoader loader;
+  // The embedded configuration and string table were read (texts, skin).
+  bool configLoaded = false;
 };
 
 // The installer and the uninstaller follow the global objects of the
@@ -113,6 +118,8 @@ int RunLauncher(LauncherProgram* program, bool firstRun, HINSTANCE instance,
     CloseLog(program);
     return 0;
   }
+  program->skinned = program->configLoaded && !program->settings.plainFace;
+  program->skinnedView.Attach(instance, g_window, &program->webBrowser, relogin);
   program->view.SetWindow(g_window);
   program->view.SetTextSource([](const char* id, std::wstring* text) {
     return g_configMgr.GetString(id, text);
@@ -122,7 +129,8 @@ int RunLauncher(LauncherProgram* program, bool firstRun, HINSTANCE instance,
   program->defaultBrowser.SetOwner(instance, g_window);
   LoaderPorts ports;
   ports.settings = &program->settings;
-  ports.view = &program->view;
+  ports.view = program->skinned ? static_cast<ILoaderView*>(&program->skinnedView)
+                                 : static_cast<ILoaderView*>(&program->view);
   ports.browser = program->browser;
   ports.reports = program->reports.get();
   ports.game = &program->game;
@@ -148,6 +156,7 @@ bool LoadSettings(LauncherProgram* program, HINSTANCE instance, const LauncherOp
     path = folder + "velmor.cfg";
   }
   bool embedded = g_configMgr.LoadConfig(instance) && g_configMgr.LoadStrings(instance);
+  program->configLoaded = embedded;
   std::string error;
   if (program->system.FileExists(path)) return LoadSettingsFile(path, &program->settings, &error);
   if (!embedded) return false;
@@ -186,7 +195,10 @@ bool CreateLoaderWindow(HINSTANCE instance, const wchar_t* title) {
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (g_program != nullptr) {
     if (g_gameDll.IsRunning()) return g_program->game.WindowProc(window, message, wParam, lParam);
-    if (g_program->loader.loading()) return g_program->view.WindowProc(window, message, wParam, lParam);
+    if (g_program->loader.loading()) {
+      if (g_program->skinned) return g_program->skinnedView.WindowProc(window, message, wParam, lParam);
+      return g_program->view.WindowProc(window, message, wParam, lParam);
+    }
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -222,6 +234,9 @@ int LauncherMain(HINSTANCE instance, const wchar_t* commandLine, const LauncherO
       RelocateSelf(commandLine, program.settings, &program.system))
     result = RunLauncher(&program, switches.firstRun, instance, commandLine, switches.relogin);
   g_httpClient.Stop();
+  // The loader outlives the faces it drew on; it lets go of them first.
+  program.loader.DestroyUI();
+  program.loader.Attach(LoaderPorts());
   if (g_window != nullptr && IsWindow(g_window)) DestroyWindow(g_window);
   g_window = nullptr;
   g_program = nullptr;

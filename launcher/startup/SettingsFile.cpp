@@ -45,6 +45,7 @@ bool Apply(const std::string& name, const std::string& value, LoaderSettings* s)
   if (name == "StatEnable") return ParseBool(value, &s->statEnabled);
   if (name == "VisibleWhenReady") return ParseBool(value, &s->browserVisibleWhenReady);
   if (name == "ShowWhenLoginSuccess") return ParseBool(value, &s->browserShowWhenLoginSuccess);
+  if (name == "PlainFace") return ParseBool(value, &s->plainFace);
   if (name == "DisableWhenLoading") return ParseBool(value, &s->closeDisableWhenLoading);
   if (name == "UpdateServer") {
     size_t colon = value.rfind(':');
