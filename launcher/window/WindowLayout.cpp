@@ -101,3 +101,21 @@ bool LookUpMessageStyle(const ConfigMgr& config, const char* id, MessageStyle* o
   *out = entry;
   return true;
 }
+
+bool SetMessageById(const ConfigMgr& config, LauncherWindow& window, const char* id) {
+  MessageStyle entry;
+  if (!LookUpMessageStyle(config, id, &entry)) return false;
+  return window.SetMessage(entry);
+}
+
+bool ShowUpdateProgressText(const ConfigMgr& config, LauncherWindow& window) {
+  MessageStyle entry;
+  if (!LookUpMessageStyle(config, "update_resource_progress", &entry)) return false;
+  return window.ShowFormattedMessage(entry, static_cast<int>(window.Progress() * 100.0));
+}
+
+bool ShowLoadingError(const ConfigMgr& config, LauncherWindow& window, int code) {
+  MessageStyle entry;
+  if (!LookUpMessageStyle(config, "loading_game_error", &entry)) return false;
+  return window.ShowFormattedMessage(entry, code);
+}

@@ -17,3 +17,11 @@ WindowSettings WindowSettingsFrom(const ConfigMgr& config, bool relogin);
 
 // The entry of a string-table ID; false (and *out unchanged) for an unknown ID.
 bool LookUpMessageStyle(const ConfigMgr& config, const char* id, MessageStyle* out);
+
+// The window's status line from string-table IDs; false (nothing changes)
+// for an unknown ID.
+bool SetMessageById(const ConfigMgr& config, LauncherWindow& window, const char* id);
+// "update_resource_progress" with the whole percentage of the main bar.
+bool ShowUpdateProgressText(const ConfigMgr& config, LauncherWindow& window);
+// "loading_game_error" with the game's error code.
+bool ShowLoadingError(const ConfigMgr& config, LauncherWindow& window, int code);

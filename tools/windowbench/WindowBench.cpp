@@ -46,6 +46,26 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// The composition image as a 32-bit BMP file, for a look at what was drawn.
+bool SaveBitmap(HBITMAP bitmap, const char* path) {
+  DIBSECTION section;
+  if (GetObjectW(bitmap, sizeof(section), &section) != sizeof(section)) return false;
+  GdiFlush();
+  DWORD imageSize = static_cast<DWORD>(section.dsBm.bmWidthBytes) * section.dsBm.bmHeight;
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  file.bfSize = file.bfOffBits + imageSize;
+  BITMAPINFOHEADER header = section.dsBmih;
+  header.biSizeImage = imageSize;
+  FILE* out = std::fopen(path, "wb");
+  if (!out) return false;
+  bool ok = std::fwrite(&file, sizeof(file), 1, out) == 1 &&
+            std::fwrite(&header, sizeof(header), 1, out) == 1 &&
+            std::fwrite(section.dsBm.bmBits, imageSize, 1, out) == 1;
+  return std::fclose(out) == 0 && ok;
+}
+
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
@@ -60,13 +80,16 @@ LARGE_INTEGER Now() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   const int rounds = 50;
   LARGE_INTEGER start = Now();
   LauncherWindow launcher;
   BenchHost host;
   host.window = &launcher;
-  if (!host.config.LoadConfigText(kConfig, std::strlen(kConfig))) return 1;
+  // The program's own configuration when it has one, else a small layout.
+  if (!host.config.LoadConfig(GetModuleHandleW(nullptr)) &&
+      !host.config.LoadConfigText(kConfig, std::strlen(kConfig)))
+    return 1;
   WNDCLASSW info = {};
   info.lpfnWndProc = Procedure;
   info.hInstance = GetModuleHandleW(nullptr);
@@ -93,6 +116,10 @@ int main() {
   launcher.SwitchToMainSkin();
   launcher.SetProgress(0.5f);
   launcher.SetSubProgress(0.75f);
+  MessageStyle status;
+  status.text = L"Updating game resources 50%";
+  status.color = RGB(230, 230, 230);
+  launcher.SetMessage(status);
   HDC dc = GetWindowDC(window);
   LARGE_INTEGER from = Now();
   for (int i = 0; i < rounds; ++i) launcher.Redraw(dc);
@@ -109,6 +136,8 @@ int main() {
                         ULW_ALPHA);
   double present = Milliseconds(from, Now()) / rounds;
   ReleaseDC(window, dc);
+  if (argc > 1 && !SaveBitmap(launcher.CompositionBitmap(), argv[1]))
+    std::printf("could not save %s\n", argv[1]);
   std::printf("main skin %ldx%ld, %d rounds each\n", size.cx, size.cy, rounds);
   std::printf("one full redraw of the main skin:          %.3f ms\n", redraw);
   std::printf("one UpdateLayeredWindow of a prepared image: %.3f ms\n", present);

@@ -351,6 +351,14 @@ TEST_F(WebBrowserTest, EditingKeysNeverReachTheControl) {
   EXPECT_EQ(StandIn::Current().accelerators, 0);
 }
 
+TEST_F(WebBrowserTest, OtherKeysGoThroughTheDialogManagerToTheControl) {
+  MSG msg = {StandIn::Current().viewWindow, WM_KEYDOWN, 'A', 0, 0, {0, 0}};
+  EXPECT_TRUE(browser.PreTranslateMessage(&msg));
+  EXPECT_EQ(StandIn::Current().accelerators, 1);
+  browser.Destroy();
+  EXPECT_FALSE(browser.PreTranslateMessage(&msg));
+}
+
 TEST_F(WebBrowserTest, ClosingTheHostWindowAsksTheOwner) {
   SendMessageW(browser.HostWindow(), WM_CLOSE, 0, 0);
   EXPECT_EQ(ownerCloses, 1);
@@ -358,6 +366,8 @@ TEST_F(WebBrowserTest, ClosingTheHostWindowAsksTheOwner) {
 }
 
 TEST_F(WebBrowserTest, InterfacesAnswerAsAContainerAndCountWithoutDeleting) {
+  // The event sink's IDispatch is the first base: the object itself.
+  EXPECT_EQ(static_cast<void*>(static_cast<IDispatch*>(&browser)), static_cast<void*>(&browser));
   void* object = nullptr;
   EXPECT_EQ(browser.QueryInterface(IID_IStorage, &object), E_NOINTERFACE);
   EXPECT_EQ(object, nullptr);

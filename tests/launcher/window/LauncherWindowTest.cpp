@@ -257,6 +257,28 @@ TEST_F(LauncherWindowTest, HiddenButtonsNeverReact) {
   EXPECT_FALSE(IsIconic(window));
 }
 
+TEST_F(LauncherWindowTest, OutsideTheLoadingPhaseTheSystemHandlesEverything) {
+  launcher.SetLoading(false);
+  Post(WM_MOUSEMOVE, 135, 10);
+  EXPECT_FALSE(launcher.GetButton(ButtonId::Close).hover);
+  host.exitAnswer = ExitAnswer::Cancelled;
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  Pump();
+  EXPECT_EQ(host.exitQuestions, 0);
+  EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(LauncherWindowTest, PaintAndActivationRedrawTheWholeWindow) {
+  for (UINT message : {static_cast<UINT>(WM_PAINT), static_cast<UINT>(WM_ACTIVATEAPP),
+                       static_cast<UINT>(WM_SETFOCUS)}) {
+    SCOPED_TRACE(message);
+    SetPixelOf(launcher.CompositionBitmap(), 75, 40, 0xFF000000);
+    SendMessageW(window, message, 0, 0);
+    EXPECT_EQ(CompositionColour(75, 40), kSmallBackground);
+  }
+  EXPECT_EQ(SendMessageW(window, WM_ERASEBKGND, 0, 0), 0);
+}
+
 struct CloseCase {
   const char* label;
   ExitAnswer answer;

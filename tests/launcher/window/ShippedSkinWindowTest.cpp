@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "AjpgPictureSource.h"
+#include "ConfiguredWindowHost.h"
 #include "ConfigMgr.h"
 #include "LauncherWindow.h"
 #include "StandInBrowser.h"
@@ -47,13 +48,24 @@ const char kConfig[] =
     " Y=\"-8\" W=\"300\" H=\"20\"/>"
     "</Config>";
 
-class ConfigHost : public RecordingHost {
+const char kStrings[] =
+    "<String>"
+    "<update_resource_progress>Updating %d%%</update_resource_progress>"
+    "<loading_game_error>Error %d</loading_game_error>"
+    "<please_login>Please log in</please_login>"
+    "</String>";
+
+const char kMessages[] =
+    "<Config><Messages Point=\"TopLeft\" W=\"10\" H=\"10\">"
+    "<Message ID=\"please_login\" Color=\"0x0000FF\" OverColor=\"0x00FF00\""
+    " ClickToOpenUrl=\"http://127.0.0.1/help\"/>"
+    "</Messages></Config>";
+
+class ConfigHost : public ConfiguredWindowHost {
  public:
-  bool Layout() override {
-    ++layouts;
-    return LayoutWindow(*config, *window);
-  }
-  const ConfigMgr* config = nullptr;
+  ConfigHost(const ConfigMgr& config, LauncherWindow& window)
+      : ConfiguredWindowHost(config, window) {}
+  void RestartUpdater() override {}
 };
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {
@@ -72,8 +84,6 @@ class ShippedSkinWindowTest : public ::testing::Test {
     SetCursorPos(0, 0);
     window = CreateLauncherWindow(&launcher);
     ASSERT_NE(window, nullptr);
-    host.window = &launcher;
-    host.config = &config;
     launcher.Attach(GetModuleHandleW(nullptr), window, &host, &browser);
     launcher.SetSettings(WindowSettingsFrom(config, false));
     ASSERT_TRUE(launcher.SetUpSkin(source));
@@ -114,8 +124,8 @@ class ShippedSkinWindowTest : public ::testing::Test {
   StandIn::Registration* registration = nullptr;
   ConfigMgr config;
   AjpgPictureSource source;
-  ConfigHost host;
   LauncherWindow launcher;
+  ConfigHost host{config, launcher};
   WebBrowser browser;
   HWND window = nullptr;
 };
@@ -147,7 +157,13 @@ TEST_F(ShippedSkinWindowTest, SmallSkinShowsItsShapeBarAndClose) {
   EXPECT_EQ(ColourOf(Composition(close.left + 13, close.top + 13)),
             PictureColour(launcher.GetButton(ButtonId::Close).normalImage, close, close.left + 13,
                           close.top + 13));
-  // What the screen shows inside the window is the composition.
+  // What the screen shows inside the window is the composition. Tests
+  // running beside this one centre their windows too: this one moves to the
+  // top right corner, on top, before the screen is read.
+  SetWindowPos(window, HWND_TOPMOST, GetSystemMetrics(SM_CXSCREEN) - 352, 0, 0, 0,
+               SWP_NOSIZE | SWP_NOACTIVATE);
+  launcher.RedrawOnWindow();
+  Pump();
   EXPECT_TRUE(Near(Screen(176, 120), ColourOf(Composition(176, 120)), 8));
 }
 
@@ -210,6 +226,74 @@ TEST_F(ShippedSkinWindowTest, TheBrowserFollowsTheWindowWhenItMoves) {
   GetWindowRect(browser.HostWindow(), &host);
   EXPECT_EQ(host.left - after.left, launcher.Rects().webBrowser.left);
   EXPECT_EQ(host.top - after.top, launcher.Rects().webBrowser.top);
+}
+
+TEST_F(ShippedSkinWindowTest, StatusLineEntriesComeFromTheStringTable) {
+  ASSERT_TRUE(config.LoadStringsText(kStrings, std::strlen(kStrings)));
+  launcher.SetProgress(0.425f);
+  ASSERT_TRUE(ShowUpdateProgressText(config, launcher));
+  EXPECT_EQ(launcher.MessageText(), L"Updating 42%");
+  ASSERT_TRUE(ShowLoadingError(config, launcher, 7));
+  EXPECT_EQ(launcher.MessageText(), L"Error 7");
+  EXPECT_FALSE(SetMessageById(config, launcher, "no_such_text"));
+  EXPECT_EQ(launcher.MessageText(), L"Error 7");
+  ASSERT_TRUE(SetMessageById(config, launcher, "please_login"));
+  EXPECT_EQ(launcher.MessageText(), L"Please log in");
+}
+
+TEST_F(ShippedSkinWindowTest, MessageEntriesKeepTheirColoursAndUrl) {
+  ConfigMgr messages;
+  ASSERT_TRUE(messages.LoadConfigText(kMessages, std::strlen(kMessages)));
+  ASSERT_TRUE(messages.LoadStringsText(kStrings, std::strlen(kStrings)));
+  MessageStyle entry;
+  ASSERT_TRUE(LookUpMessageStyle(messages, "please_login", &entry));
+  EXPECT_EQ(entry.text, L"Please log in");
+  EXPECT_EQ(entry.color, 0x0000FFu);
+  EXPECT_EQ(entry.overColor, 0x00FF00u);
+  EXPECT_TRUE(entry.clickToOpenUrl);
+  EXPECT_FALSE(entry.clickToReboot);
+  EXPECT_EQ(entry.url, L"http://127.0.0.1/help");
+}
+
+TEST_F(ShippedSkinWindowTest, WithoutTheExitTextsTheQuestionIsNotAsked) {
+  EXPECT_EQ(host.ConfirmExit(window), ExitAnswer::NoText);
+}
+
+TEST_F(ShippedSkinWindowTest, VisibleWhenReadyLeavesTheBrowserHiddenAtTheSwitch) {
+  WindowSettings settings = WindowSettingsFrom(config, false);
+  settings.browserVisibleWhenReady = true;
+  launcher.SetSettings(settings);
+  ASSERT_TRUE(launcher.SwitchToMainSkin());
+  EXPECT_TRUE(launcher.IsBrowserShown());
+  EXPECT_FALSE(IsWindowVisible(browser.HostWindow()));
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
+TEST_F(ShippedSkinWindowTest, TheEmbeddedConfigurationPlacesEveryControlInsideTheWindow) {
+  ConfigMgr embedded;
+  ASSERT_TRUE(embedded.LoadConfig(GetModuleHandleW(nullptr)));
+  for (bool main : {false, true}) {
+    SCOPED_TRACE(main ? "main skin" : "small skin");
+    if (main) launcher.SwitchToMainSkin();
+    WindowRects rects;
+    ASSERT_TRUE(ComputeWindowRects(embedded, launcher, &rects));
+    SIZE background = BitmapSize(launcher.CurrentBackground());
+    EXPECT_EQ(rects.window.right, background.cx);
+    EXPECT_EQ(rects.window.bottom, background.cy);
+    EXPECT_TRUE(Inside(rects.progress, rects.window));
+    EXPECT_TRUE(Inside(rects.message, rects.window));
+    EXPECT_TRUE(Inside(rects.buttons[0], rects.window));
+    if (main) {
+      EXPECT_TRUE(Inside(rects.subProgress, rects.window));
+      EXPECT_TRUE(Inside(rects.webBrowser, rects.window));
+      EXPECT_TRUE(Inside(rects.loadingWebBrowser, rects.webBrowser));
+      for (int i = 1; i < kButtonCount; ++i) EXPECT_TRUE(Inside(rects.buttons[i], rects.window)) << i;
+    }
+  }
 }
 
 }  // namespace
