@@ -256,7 +256,16 @@ bool Uninstaller::RemoveFileOrRename(const std::wstring& parkingFolder, const st
   if (DeleteFileW(path.c_str())) return true;
   size_t cut = path.find_last_of(L"\\/");
   if (cut == std::wstring::npos) return false;
-  std::wstring parked = parkingFolder + path.substr(cut + 1) + kParkedSuffix;
+  std::wstring name = path.substr(cut + 1);
+  std::wstring suffix = kParkedSuffix;
+  bool alreadyParked = SamePath(path.substr(0, cut + 1), parkingFolder) &&
+                       name.size() > suffix.size() &&
+                       MatchWildcard(name.c_str() + name.size() - suffix.size(), suffix.c_str());
+  // A file parked by an earlier pass (the launcher's own, found again by its
+  // path) stays where it is rather than gaining a second suffix.
+  if (alreadyParked)
+    return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  std::wstring parked = parkingFolder + name + kParkedSuffix;
   if (MoveFileExW(path.c_str(), parked.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     // The parked file is still in use; unless the interpreter gets it
     // first, it goes at the next restart instead of staying in the root.

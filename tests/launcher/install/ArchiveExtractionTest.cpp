@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -160,4 +161,27 @@ TEST(ExtractArchiveToDirectory, TooLongFolderIsRefused) {
   std::wstring folder = L"C:\\" + std::wstring(2044, L'x');
   EXPECT_EQ(kExtractFolderTooLong, Extract(archive, folder));
   EXPECT_NE(kExtractFolderTooLong, Extract(archive, L"C:\\" + std::wstring(2040, L'x')));
+}
+
+TEST(ExtractArchiveToDirectory, TooLongEntryNameRefusesTheArchive) {
+  ScratchFolder scratch(L"longname");
+  EXPECT_EQ(kExtractNameTooLong, Extract(LoadArchive(L"longname"), scratch.Path()));
+  EXPECT_TRUE(ListFiles(scratch.Path()).empty());
+}
+
+// The launcher's own PACKAGE 147 input, as the build packed it.
+TEST(ExtractArchiveToDirectory, LauncherPluginArchiveHoldsThePlugins) {
+  ScratchFolder scratch(L"plugins");
+  std::vector<char> archive;
+  ASSERT_TRUE(ReadWholeFile(WorkingFolder() + L"..\\..\\..\\launcher\\resources\\plugins.7z",
+                            archive));
+  EXPECT_EQ(0, Extract(archive, scratch.Path()));
+  std::vector<std::wstring> expected;
+  for (const char* name : {VELMOR_PLUGIN_FILE_NAMES}) {
+    std::string text = name;
+    if (!text.empty()) expected.push_back(std::wstring(text.begin(), text.end()));
+  }
+  std::sort(expected.begin(), expected.end());
+  if (expected.empty()) expected.push_back(L"no-plugins.txt");
+  EXPECT_EQ(expected, ListFiles(scratch.Path()));
 }

@@ -349,3 +349,37 @@ TEST_F(UninstallerTest, IsUninstallTargetTable) {
     EXPECT_EQ(c.target, uninstaller_.IsUninstallTarget(c.relative))
         << testing::PrintToString(std::wstring(c.relative));
 }
+
+// A read-only file cannot be deleted but can be renamed, as a running
+// program's file on Windows; Wine deletes a mapped image at once.
+TEST_F(UninstallerTest, FileThatOnlyMovesIsParkedAtTheDriveRootAndScheduled) {
+  RunInstall();
+  Put(Data() + L"data_5.pak");
+  ASSERT_TRUE(SetFileAttributesW((Data() + L"data_5.pak").c_str(), FILE_ATTRIBUTE_READONLY));
+  std::wstring parked = Data().substr(0, 3) + L"data_5.pak.kvt.uninstall";
+  EXPECT_TRUE(uninstaller_.Run(true, false));
+  EXPECT_FALSE(Exists(Data() + L"data_5.pak"));
+  EXPECT_FALSE(Exists(Data()));
+  EXPECT_TRUE(Exists(parked));
+  EXPECT_TRUE(Contains(PendingRenames(), parked));
+  SetFileAttributesW(parked.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(parked.c_str());
+}
+
+TEST_F(UninstallerTest, LauncherInTheDataFolderIsFollowedToItsParkingPlaceAndDeleted) {
+  RunInstall();
+  std::wstring installed = Data() + L"velmor_test.exe";
+  ASSERT_TRUE(SetFileAttributesW(installed.c_str(), FILE_ATTRIBUTE_READONLY));
+  env_->launcher = installed;
+  EXPECT_TRUE(uninstaller_.DoUninstall());
+  std::wstring parked = Data().substr(0, 3) + L"velmor_test.exe.kvt.uninstall";
+  EXPECT_EQ(parked, uninstaller_.ModulePath());
+  EXPECT_FALSE(Exists(installed));
+  EXPECT_FALSE(Exists(Data()));
+  // Once the launcher has ended its file is deletable; the interpreter gets it.
+  SetFileAttributesW(parked.c_str(), FILE_ATTRIBUTE_NORMAL);
+  env_->reallyStart = true;
+  ASSERT_TRUE(uninstaller_.SelfDelete());
+  EXPECT_TRUE(WaitUntilGone(parked, 20000));
+  DeleteFileW(parked.c_str());
+}

@@ -98,6 +98,9 @@ def main():
     make("attributes", {"locked.txt": b"read only", "plain.txt": b"plain"}, ["-m0=LZMA2"],
          modes={"locked.txt": 0o444, "plain.txt": 0o755})
     make("inuse", {"a.txt": b"first", "b.txt": b"second", "c.txt": b"third"}, ["-m0=LZMA2"])
+    deep = "/".join(["d%02d" % i + "x" * 196 for i in range(11)])
+    make("longname", {"short.txt": b"short", deep + "/f.txt": b"deep"}, ["-m0=LZMA2"],
+         names=["short.txt", "d00" + "x" * 196])
     hostile = {"QQQevil.txt": b"outside", "ok.txt": b"inside"}
     cases = {
         "dotdot": [("QQQevil.txt", "..\\evil.txt")],
