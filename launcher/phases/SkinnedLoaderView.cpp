@@ -11,7 +11,7 @@ void SkinnedLoaderView::Attach(HINSTANCE instance, HWND window, WebBrowser* brow
 }
 
 bool SkinnedLoaderView::Prepare() {
-  window_.Attach(instance_, hwnd_, this, browser_);
+  window_.Attach(instance_, hwnd_, &host_, browser_);
   window_.SetSettings(WindowSettingsFrom(*config_, relogin_));
   return window_.SetUpSkin(pictures_);
 }
@@ -54,23 +54,6 @@ bool SkinnedLoaderView::BrowserArea(int* left, int* top, int* width, int* height
   return true;
 }
 
-bool SkinnedLoaderView::Layout() { return LayoutWindow(*config_, window_); }
-
-void SkinnedLoaderView::RestartUpdater() {
+void SkinnedLoaderView::Host::RestartUpdater() {
   if (loader_ != nullptr) loader_->RestartUpdater();
 }
-
-ExitAnswer SkinnedLoaderView::ConfirmExit(HWND window) {
-  std::wstring body, caption;
-  if (!config_->GetString("sure_to_exit", &body) || body.empty()) return ExitAnswer::NoText;
-  config_->GetString("game_updater_title", &caption);
-  return AskExitConfirmation(window, body.c_str(), caption.c_str());
-}
-
-void SkinnedLoaderView::OpenLink(int linkIndex) {
-  const std::string* urls[] = {&config_->governmentButtonUrl, &config_->bbsButtonUrl,
-                               &config_->chargeButtonUrl, &config_->customServiceButtonUrl};
-  if (linkIndex >= 0 && linkIndex < 4) OpenLinkUrl(urls[linkIndex]->c_str());
-}
-
-void SkinnedLoaderView::OpenMessageUrl(const std::wstring& url) { OpenMessageUrlInShell(url); }

@@ -10,14 +10,15 @@
 #include "ConfigMgr.h"
 #include "ILoaderView.h"
 #include "LauncherWindow.h"
-#include "LauncherWindowHost.h"
+#include "ConfiguredWindowHost.h"
 
 class GameLoader;
 class WebBrowser;
 
-class SkinnedLoaderView : public ILoaderView, public ILauncherWindowHost {
+class SkinnedLoaderView : public ILoaderView {
  public:
-  SkinnedLoaderView(const ConfigMgr* config, GameLoader* loader) : config_(config), loader_(loader) {}
+  SkinnedLoaderView(const ConfigMgr* config, GameLoader* loader)
+      : config_(config), host_(*config, window_, loader) {}
   void Attach(HINSTANCE instance, HWND window, WebBrowser* browser, bool relogin);
 
   bool Prepare() override;
@@ -32,23 +33,29 @@ class SkinnedLoaderView : public ILoaderView, public ILauncherWindowHost {
   void DestroyUI() override { window_.FreeSkin(); }
   bool BrowserArea(int* left, int* top, int* width, int* height) override;
 
-  bool Layout() override;
-  void RestartUpdater() override;
-  ExitAnswer ConfirmExit(HWND window) override;
-  void OpenLink(int linkIndex) override;
-  void OpenMessageUrl(const std::wstring& url) override;
-
   LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return window_.LoaderWindowProc(window, message, wParam, lParam);
   }
 
  private:
+  // The configuration's answers to the window; a click to restart goes to
+  // the loader.
+  class Host : public ConfiguredWindowHost {
+   public:
+    Host(const ConfigMgr& config, LauncherWindow& window, GameLoader* loader)
+        : ConfiguredWindowHost(config, window), loader_(loader) {}
+    void RestartUpdater() override;
+
+   private:
+    GameLoader* loader_;
+  };
+
   const ConfigMgr* config_;
-  GameLoader* loader_;
   HINSTANCE instance_ = nullptr;
   HWND hwnd_ = nullptr;
   WebBrowser* browser_ = nullptr;
   bool relogin_ = false;
   AjpgPictureSource pictures_;
   LauncherWindow window_;
+  Host host_;
 };
