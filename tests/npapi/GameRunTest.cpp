@@ -49,7 +49,7 @@ struct GameCase {
   const char* product;
   const char* settings;
   const char* script;
-  const char* logHas[4];  // lines the game's log must hold, in this order
+  const char* logHas[5];  // lines the game's log must hold, in this order
 };
 
 void PrintTo(const GameCase& gameCase, std::ostream* out) { *out << gameCase.name; }
@@ -66,9 +66,13 @@ const GameCase kCases[] = {
      "call IsFileReady \"a.txt\" => false\n"
      "expect-event OnGameEvent \"Hello\" \"W\xC3\xB6rld\"\n"
      "expect-event OnGameExit \"Bye\"\n"
+     // Window input goes to the game through the subclassed window.
+     "post 256 65 0\n"
+     "pump 200\n"
      "call StopGame => true\n"
      "call IsGameRuning => false\n",
-     {"param.runParams=Login=success;Account=\xC3\xA9", "Run", "Activate flag=0", "Unload"}},
+     {"param.runParams=Login=success;Account=\xC3\xA9", "Run", "Activate flag=0",
+      "WindowProc message=256 wParam=65", "Unload"}},
     {"StepsItsInitialisationWithProgress", "npgame2",
      "init_pending=1\nstep.1=0,0,0,0.5\nstep.2=0,1,0,1\n",
      "setwindow\n"
@@ -80,7 +84,8 @@ const GameCase kCases[] = {
      "expect-next OnRunGameSuccess\n"
      "call IsGameRuning => true\n"
      "call IsInitGame => false\n",
-     {"DoInitStep result=0 succeeded=0 aborted=0 progress=0.5", "Run", "Exit", "Unload"}},
+     {"DoInitStep result=0 succeeded=0 aborted=0 progress=0.5", "Run", "Exit", "Unload",
+      nullptr}},
     {"AFailedInitialisationReachesThePage", "npgame3", "init_result=7\n",
      "setwindow\n"
      "attach OnRunGameFailed\n"
@@ -88,7 +93,7 @@ const GameCase kCases[] = {
      "call RunGame \"x\" => false\n"
      "expect-next OnRunGameFailed 7\n"
      "call IsGameRuning => false\n",
-     {"Init", "Exit", "Unload", nullptr}},
+     {"Init", "Exit", "Unload", nullptr, nullptr}},
     {"DestroyingTheInstanceStopsTheGame", "npgame4", "",
      "setwindow\n"
      "attach OnRunGameSuccess\n"
@@ -98,13 +103,13 @@ const GameCase kCases[] = {
      "pump 100\n"
      "destroy\n"
      "expect-no-timer 200\n",
-     {"Run", "Activate flag=0", "Exit", "Unload"}},
+     {"Run", "Activate flag=0", "Exit", "Unload", nullptr}},
     {"ALongRunParameterReachesTheGameWhole", "npgame5", "",
      "setwindow\n"
      "call SetProduct \"npgame5\" 5 524288000 104857600 => true\n"
      "call RunGame str:5000 => true\n"
      "call StopGame => true\n",
-     {nullptr, nullptr, nullptr, nullptr}},
+     {nullptr, nullptr, nullptr, nullptr, nullptr}},
 };
 
 class GameRun : public ::testing::TestWithParam<GameCase> {};
