@@ -113,7 +113,7 @@ RegistryDump DumpControlKeys()
 
 void SetNotAdministrator(bool notAdministrator)
 {
-    SetEnvironmentVariableW(L"KVTPLAYER_TEST_NOT_ADMINISTRATOR", notAdministrator ? L"1" : nullptr);
+    SetEnvironmentVariableW(L"VELMOR_TEST_ADMINISTRATOR", notAdministrator ? L"0" : nullptr);
 }
 
 DWORD RunProcess(const std::wstring& commandLine)

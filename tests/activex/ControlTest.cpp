@@ -12,7 +12,10 @@
 #include "ActivexTestSupport.h"
 #include "CkvtplayerCtrl.h"
 #include "ComModule.h"
+#include "DispatchCalls.h"
+#include "GameHostTestSupport.h"
 #include "KvtplayerIds.h"
+#include "ScriptedFileSystem.h"
 #include "TestContainer.h"
 
 using namespace activex_test;
@@ -40,30 +43,6 @@ HMODULE ControlModule()
 {
     static HMODULE module = LoadLibraryW(TestControlLibraryPath().c_str());
     return module;
-}
-
-VARIANT Bool(bool value)
-{
-    VARIANT v;
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
-
-VARIANT Uint(ULONG value)
-{
-    VARIANT v;
-    V_VT(&v) = VT_UI4;
-    V_UI4(&v) = value;
-    return v;
-}
-
-VARIANT Text(const wchar_t* text)
-{
-    VARIANT v;
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(text);
-    return v;
 }
 
 // Holds a created control and its container.
@@ -95,43 +74,8 @@ protected:
         return control;
     }
 
-    // Calls a method by name (GetIDsOfNames, then Invoke) with arguments in
-    // declaration order.
-    HRESULT CallByName(IDispatch* control, const wchar_t* name, std::initializer_list<VARIANT> args,
-                       VARIANT* result, UINT* argError = nullptr)
-    {
-        DISPID dispid = 0;
-        LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
-        HRESULT hr = control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
-        if (FAILED(hr))
-            return hr;
-        return CallById(control, dispid, args, result, argError);
-    }
-
-    HRESULT CallById(IDispatch* control, DISPID dispid, std::initializer_list<VARIANT> args,
-                     VARIANT* result, UINT* argError = nullptr)
-    {
-        std::vector<VARIANT> reversed(args.begin(), args.end());
-        std::reverse(reversed.begin(), reversed.end());
-        DISPPARAMS params = {reversed.empty() ? nullptr : reversed.data(), nullptr,
-                             static_cast<UINT>(reversed.size()), 0};
-        VariantInit(result);
-        HRESULT hr = control->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                     &params, result, nullptr, argError);
-        for (VARIANT& v : reversed)
-            VariantClear(&v);
-        return hr;
-    }
-
     DWORD cookie = 0;
 };
-
-std::wstring TextOf(VARIANT& v)
-{
-    std::wstring text = V_VT(&v) == VT_BSTR && V_BSTR(&v) ? V_BSTR(&v) : L"<not text>";
-    VariantClear(&v);
-    return text;
-}
 
 } // namespace
 
@@ -511,4 +455,192 @@ TEST_F(ControlTest, LibraryCountsObjectsAndLocksForUnloading)
     EXPECT_EQ(canUnloadNow(), S_OK);
     void* none = nullptr;
     EXPECT_EQ(getClassObject(kDispatchIid, IID_IClassFactory, &none), CLASS_E_CLASSNOTAVAILABLE);
+}
+
+// ---- The control with a product and the sample game
+
+namespace {
+
+class ControlGameTest : public ControlTest {
+protected:
+    void SetUp() override
+    {
+        ControlTest::SetUp();
+        GameHostTest::UsePrivateLogFolder();
+        files.Install();
+        product = GameHostTest::UniqueProduct("ax");
+    }
+    void TearDown() override
+    {
+        GameHostTest::ScriptedFileSystem::Uninstall();
+        if (!folder.empty())
+            GameHostTest::RemoveFolder(folder);
+        ControlTest::TearDown();
+    }
+
+    // Names the product through the page interface and installs the sample
+    // game in the product's data folder.
+    bool NameProductAndInstallGame(IDispatch* control, const std::string& ini)
+    {
+        VARIANT r;
+        std::wstring name(product.begin(), product.end());
+        if (CallByName(control, L"SetProduct",
+                       {Text(name.c_str()), Uint(5), Uint(524288000), Uint(104857600)}, &r) != S_OK ||
+            V_BOOL(&r) != VARIANT_TRUE)
+            return false;
+        CkvtplayerCtrl* ctrl = static_cast<CkvtplayerCtrl*>(static_cast<comcontrol::OleControl*>(control));
+        folder = ctrl->Loader().GetDataFolder();
+        return !folder.empty() && GameHostTest::InstallSampleGame(folder, "game", ini);
+    }
+
+    // Pumps messages until the sample game logged line, at most 5 s.
+    bool WaitForGameLog(const std::string& line)
+    {
+        DWORD until = GetTickCount() + 5000;
+        while (GetTickCount() < until) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            if (GameHostTest::SampleLogHas(folder, line))
+                return true;
+            Sleep(1);
+        }
+        return false;
+    }
+
+    // Pumps messages until the sink heard event number, at most 5 s.
+    bool WaitForEvent(RecordingSink& sink, DISPID number)
+    {
+        DWORD until = GetTickCount() + 5000;
+        while (sink.calls[number] == 0 && GetTickCount() < until) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            Sleep(1);
+        }
+        return sink.calls[number] != 0;
+    }
+
+    GameHostTest::ScriptedFileSystem files;
+    std::string product;
+    std::string folder;
+};
+
+} // namespace
+
+TEST_F(ControlGameTest, TimerTicksRaiseTheUpdateEventsOfTheProduct)
+{
+    TestContainer container(true);
+    RecordingSink sink(kEventIid);
+    IDispatch* control = CreateSited(container, sink);
+    ASSERT_NE(control, nullptr);
+    VARIANT r;
+    std::wstring name(product.begin(), product.end());
+    ASSERT_EQ(CallByName(control, L"SetProduct",
+                         {Text(name.c_str()), Uint(5), Uint(524288000), Uint(104857600)}, &r),
+              S_OK);
+    ASSERT_EQ(V_BOOL(&r), VARIANT_TRUE);
+    folder = static_cast<CkvtplayerCtrl*>(static_cast<comcontrol::OleControl*>(control))
+                 ->Loader().GetDataFolder();
+    files.updateState = 1;
+    files.ready = true;
+    EXPECT_TRUE(WaitForEvent(sink, 2));  // OnUpdateStateChanged
+    EXPECT_TRUE(WaitForEvent(sink, 3));  // OnReadyForUpdate
+    files.taskCount = 2;
+    EXPECT_TRUE(WaitForEvent(sink, 4));  // OnUpdateTaskCountChanged
+    ASSERT_EQ(CallByName(control, L"GetUpdateTaskCount", {}, &r), S_OK);
+    EXPECT_EQ(V_UI4(&r), 2u);
+    container.Unsite();
+    control->Release();
+}
+
+TEST_F(ControlGameTest, GameRunsInTheControlWithTheActivateFlagOfItsActivation)
+{
+    struct Case {
+        bool inPlace;
+        const char* activateLine;
+    };
+    const Case cases[] = {{true, "Activate flag=0"}, {false, "Activate flag=1"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.inPlace ? "in place" : "not in place");
+        TestContainer container(c.inPlace);
+        RecordingSink sink(kEventIid);
+        IDispatch* control = CreateSited(container, sink);
+        ASSERT_NE(control, nullptr);
+        ASSERT_TRUE(NameProductAndInstallGame(control, ""));
+        VARIANT r;
+        ASSERT_EQ(CallByName(control, L"RunGame", {Text(L"Login=success")}, &r), S_OK);
+        EXPECT_EQ(V_BOOL(&r), VARIANT_TRUE);
+        EXPECT_EQ(sink.calls[11], 1);  // OnRunGameSuccess
+        ASSERT_EQ(CallByName(control, L"IsGameRuning", {}, &r), S_OK);
+        EXPECT_EQ(V_BOOL(&r), VARIANT_TRUE);
+        EXPECT_TRUE(WaitForGameLog(c.activateLine));
+        // The container draws the control; only outside in-place activation
+        // does the game paint into the container's device context.
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateCompatibleBitmap(dc, 8, 8);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        IViewObject* view = nullptr;
+        control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view));
+        RECTL bounds = {0, 0, 8, 8};
+        EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
+                             nullptr, 0),
+                  S_OK);
+        view->Release();
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        EXPECT_EQ(GameHostTest::SampleLogHas(folder, "DrawToDc"), !c.inPlace);
+        // Editing keys the container offers reach the game.
+        if (c.inPlace) {
+            ASSERT_NE(container.activeObject, nullptr);
+            HWND hwnd = nullptr;
+            container.activeObject->GetWindow(&hwnd);
+            MSG back = {hwnd, WM_KEYDOWN, VK_BACK, 0, 0, {0, 0}};
+            EXPECT_EQ(container.activeObject->TranslateAccelerator(&back), S_OK);
+            EXPECT_TRUE(GameHostTest::SampleLogHas(folder, "WindowProc message=256 wParam=8 lParam=0"));
+        }
+        ASSERT_EQ(CallByName(control, L"StopGame", {}, &r), S_OK);
+        ASSERT_EQ(CallByName(control, L"IsGameRuning", {}, &r), S_OK);
+        EXPECT_EQ(V_BOOL(&r), VARIANT_FALSE);
+        EXPECT_TRUE(GameHostTest::SampleLogHas(folder, "Exit"));
+        container.Unsite();
+        control->Release();
+        GameHostTest::RemoveFolder(folder);
+    }
+}
+
+TEST_F(ControlGameTest, GameEventsReachThePageSinkThroughTheControl)
+{
+    TestContainer container(true);
+    RecordingSink sink(kEventIid);
+    IDispatch* control = CreateSited(container, sink);
+    ASSERT_NE(control, nullptr);
+    ASSERT_TRUE(NameProductAndInstallGame(control, "activate_fire=Ready|now\nactivate_exit=done\n"));
+    VARIANT r;
+    ASSERT_EQ(CallByName(control, L"RunGame", {Text(L"")}, &r), S_OK);
+    EXPECT_TRUE(WaitForEvent(sink, 14));  // OnGameEvent
+    EXPECT_TRUE(WaitForEvent(sink, 15));  // OnGameExit
+    container.Unsite();
+    control->Release();
+}
+
+TEST_F(ControlGameTest, SitingAndClosingAreLogged)
+{
+    TestContainer container(true);
+    RecordingSink sink(kEventIid);
+    IDispatch* control = CreateSited(container, sink);
+    ASSERT_NE(control, nullptr);
+    VARIANT r;
+    ASSERT_EQ(CallByName(control, L"UpdateFile", {Text(L"data\\a.txt")}, &r), S_OK);
+    container.Unsite();
+    control->Release();
+    std::string log = GameHostTest::PluginLogText();
+    EXPECT_NE(log.find("On set client site."), std::string::npos) << log;
+    EXPECT_NE(log.find("Update file data\\a.txt"), std::string::npos) << log;
+    EXPECT_NE(log.find("On close."), std::string::npos) << log;
 }

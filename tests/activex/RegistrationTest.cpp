@@ -277,3 +277,20 @@ TEST_F(RegistrationTest, Regsvr32RegistersAndUnregistersTheBuiltControl)
         EXPECT_EQ(DumpControlKeys(), before);
     }
 }
+
+TEST_F(RegistrationTest, FailingUnregistrationStepDoesNotStopTheLaterOnes)
+{
+    ASSERT_EQ(library.Call("DllRegisterServer"), S_OK);
+    std::wstring categories = std::wstring(L"CLSID\\") + kControlClsidText + L"\\Implemented Categories";
+    ASSERT_TRUE(KeyExists(HKEY_CLASSES_ROOT, categories));
+    // The test program carries no type library: the first step fails.
+    RegistrationModule noTypeLib{GetModuleHandleW(nullptr), nullptr, 0};
+    EXPECT_EQ(UnregisterServer(noTypeLib), SELFREG_E_TYPELIB);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, categories + L"\\" + kCatidSafeForScriptingText));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, categories + L"\\" + kCatidSafeForInitializingText));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAllowedDomains));
+    // What the failed step left is removed by the library's own unregistration.
+    EXPECT_EQ(library.Call("DllUnregisterServer"), S_OK);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::wstring(L"TypeLib\\") + kTypeLibIdText));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, std::wstring(L"CLSID\\") + kControlClsidText));
+}

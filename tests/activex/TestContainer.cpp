@@ -162,9 +162,16 @@ STDMETHODIMP RecordingSink::GetTypeInfoCount(UINT* count)
     return S_OK;
 }
 
-STDMETHODIMP RecordingSink::Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                   EXCEPINFO*, UINT*)
+STDMETHODIMP RecordingSink::Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params,
+                                   VARIANT*, EXCEPINFO*, UINT*)
 {
+    std::wstring event = std::to_wstring(dispid);
+    // The arguments arrive last to first: the first one is the last entry.
+    if (params && params->cArgs > 0 && V_VT(&params->rgvarg[params->cArgs - 1]) == VT_BSTR) {
+        BSTR text = V_BSTR(&params->rgvarg[params->cArgs - 1]);
+        event += L"(" + std::wstring(text ? text : L"") + L")";
+    }
+    events.push_back(event);
     if (dispid >= 0 && dispid < 32)
         ++calls[dispid];
     last = dispid;

@@ -7,6 +7,9 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
+#include <string>
+#include <vector>
+
 namespace activex_test {
 
 class TestContainer : public IOleClientSite,
@@ -93,6 +96,8 @@ public:
     int calls[32] = {};
     DISPID last = 0;
     int total = 0;
+    // Each event as "number" or "number(text)" for a first text argument.
+    std::vector<std::wstring> events;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references); }

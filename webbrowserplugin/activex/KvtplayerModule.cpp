@@ -2,33 +2,13 @@
 #include <windows.h>
 #include <olectl.h>
 
+#include "Administrator.h"
 #include "ClassFactory.h"
 #include "ComModule.h"
 #include "ControlRegistration.h"
 #include "KvtplayerFactories.h"
 
 namespace {
-
-bool IsAdministrator()
-{
-#ifdef KVTPLAYER_TEST_SEAMS
-    // Tests reach the per-user path through the environment, as the
-    // registration tool runs the library in a process of its own.
-    wchar_t answer[8] = L"";
-    if (GetEnvironmentVariableW(L"KVTPLAYER_TEST_NOT_ADMINISTRATOR", answer, 8) > 0 &&
-        answer[0] == L'1')
-        return false;
-#endif
-    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
-                                  0, 0, 0, 0, 0, &administrators))
-        return false;
-    BOOL member = FALSE;
-    BOOL asked = CheckTokenMembership(nullptr, administrators, &member);
-    FreeSid(administrators);
-    return asked && member;
-}
 
 kvtplayer::RegistrationModule ThisModule()
 {

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "ComModule.h"
+#include "ModuleVersion.h"
+#include "ScriptTable.h"
 #include "KvtplayerIds.h"
 #include "KvtplayerResources.h"
 
@@ -17,47 +19,14 @@ const comcontrol::ControlClass kControlClass = {
 
 const UINT_PTR kTickTimer = 1;
 const int kConversionUnits = 4095;
+const int kLogInformation = 0;
 
-// Shared by every control of the library, touched only on the browser
-// thread that created them.
-CkvtplayerCtrl* activeControl = nullptr;
-HHOOK hookHandle = nullptr;
-LONG hookRefCount = 0;
+// Keeps OnActivateInPlace from re-entering itself through the window
+// creation an activation causes; touched only on the browser thread.
 bool activatingInPlace = false;
 
-enum Dispid : DISPID {
-    kClearPassKey = 1, kAddPassKey, kRemovePassKey, kIsPassKey, kClearInterceptKey,
-    kAddInterceptKey, kRemoveInterceptKey, kIsInterceptKey, kSetPassAllKey, kIsPassAllKey,
-    kSetInterceptAllKey, kIsInterceptAllKey, kSetInterceptMouseMessage,
-    kIsInterceptMouseMessage, kSetProduct, kIsFileReady, kUpdateFile, kIsResourceGroupReady,
-    kUpdateResourceGroup, kGetUpdateTaskCount, kGetUpdateSpeed, kGetUpdateInfo,
-    kIsReadyForUpdate, kGetUpdateState, kRunGame, kIsInitGame, kGetInitGameProgress,
-    kIsGameRuning, kStopGame, kGetFileUpdateInfo, kGetResourceGroupUpdateInfo,
-    kIsAllResourceGroupsReady, kUpdateAllResourceGroups, kIsAllReady, kUpdateAll,
-    kEnableIdleUpdate, kIsIdleUpdateEnabled, kIsIdleUpdateFinishied, kSetIdleUpdateInfo,
-    kTakeOffUpdatedFiles, kTakeOffUpdateFailedFiles, kTakeOffUpdatedResourceGroups,
-    kTakeOffUpdateFailedResourceGroups, kGetVersion, kCanLoadSystemDll
-};
-
 const DISPID kOnInit = 1;
-
-void SetBool(VARIANT* result, bool value)
-{
-    V_VT(result) = VT_BOOL;
-    V_BOOL(result) = value ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
-void SetUint(VARIANT* result, ULONG value)
-{
-    V_VT(result) = VT_UI4;
-    V_UI4(result) = value;
-}
-
-void SetFloat(VARIANT* result, float value)
-{
-    V_VT(result) = VT_R4;
-    V_R4(result) = value;
-}
+const DISPID kGetVersion = 44;
 
 HRESULT SetText(VARIANT* result, const std::wstring& text)
 {
@@ -69,59 +38,68 @@ HRESULT SetText(VARIANT* result, const std::wstring& text)
     return S_OK;
 }
 
-HRESULT SetAnsiText(VARIANT* result, const char* text)
+// A dispatch argument, already converted to its declared variant type, as
+// the game host's value of the table's type.
+ScriptValue ToScriptValue(const VARIANT& arg, ScriptType type)
 {
-    std::wstring wide;
-    AnsiToWide(text, wide);
-    return SetText(result, wide);
+    switch (type) {
+    case ScriptType::Bool: return ScriptValue::Bool(V_BOOL(&arg) != 0);
+    case ScriptType::UInt32: return ScriptValue::UInt32(V_UI4(&arg));
+    case ScriptType::Int32: return ScriptValue::Int32(V_I4(&arg));
+    case ScriptType::Float: return ScriptValue::Float(V_R4(&arg));
+    case ScriptType::Text: {
+        std::string narrow;
+        WideToAnsi(V_BSTR(&arg), narrow);
+        return ScriptValue::Text(narrow);
+    }
+    case ScriptType::WideText:
+        return ScriptValue::WideText(V_BSTR(&arg) ? V_BSTR(&arg) : L"");
+    default: return ScriptValue::Void();
+    }
 }
 
-KeyCombination KeyFrom(const VARIANT* args)
+HRESULT ToVariant(const ScriptValue& value, VARIANT* result)
 {
-    return KeyCombination{V_UI4(&args[0]), V_BOOL(&args[1]) != 0, V_BOOL(&args[2]) != 0,
-                          V_BOOL(&args[3]) != 0};
+    switch (value.type) {
+    case ScriptType::Bool:
+        V_VT(result) = VT_BOOL;
+        V_BOOL(result) = value.boolValue ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    case ScriptType::UInt32:
+        V_VT(result) = VT_UI4;
+        V_UI4(result) = value.uint32Value;
+        return S_OK;
+    case ScriptType::Int32:
+        V_VT(result) = VT_I4;
+        V_I4(result) = value.int32Value;
+        return S_OK;
+    case ScriptType::Float:
+        V_VT(result) = VT_R4;
+        V_R4(result) = value.floatValue;
+        return S_OK;
+    case ScriptType::Text: {
+        std::wstring wide;
+        AnsiToWide(value.text.c_str(), wide);
+        return SetText(result, wide);
+    }
+    case ScriptType::WideText: return SetText(result, value.wideText);
+    default: VariantInit(result); return S_OK;
+    }
+}
+
+HRESULT ToDispatchFailure(ScriptCallStatus status)
+{
+    switch (status) {
+    case ScriptCallStatus::WrongArgumentCount: return DISP_E_BADPARAMCOUNT;
+    case ScriptCallStatus::WrongArgumentType: return DISP_E_TYPEMISMATCH;
+    default: return DISP_E_MEMBERNOTFOUND;
+    }
 }
 
 bool IsEditingKey(WPARAM key)
 {
     return key == VK_BACK || key == VK_TAB || (key >= VK_PRIOR && key <= VK_DOWN) ||
            key == VK_INSERT || key == VK_DELETE;
-}
-
-// Reads the 1033/1252 FileVersion text of the library's own version block.
-bool ReadModuleFileVersion(std::wstring& version)
-{
-    std::wstring path = comcontrol::ComModule::ModulePath();
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
-    if (size == 0)
-        return false;
-    std::vector<BYTE> block(size * 2 + 2);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()))
-        return false;
-    struct Translation {
-        WORD language;
-        WORD codePage;
-    };
-    Translation* translations = nullptr;
-    UINT bytes = 0;
-    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
-                        reinterpret_cast<void**>(&translations), &bytes))
-        return false;
-    for (UINT i = 0; i < bytes / sizeof(Translation); ++i) {
-        if (translations[i].language != 1033 || translations[i].codePage != 1252)
-            continue;
-        wchar_t query[64];
-        wsprintfW(query, L"\\StringFileInfo\\%04x%04x\\FileVersion", translations[i].language,
-                  translations[i].codePage);
-        wchar_t* text = nullptr;
-        UINT units = 0;
-        if (!VerQueryValueW(block.data(), query, reinterpret_cast<void**>(&text), &units) || !text)
-            return false;
-        version.assign(text);
-        return version.size() < 2048;
-    }
-    return false;
 }
 
 } // namespace
@@ -175,7 +153,10 @@ bool WideToAnsi(const wchar_t* text, std::string& result)
     return true;
 }
 
-CkvtplayerCtrl::CkvtplayerCtrl() : OleControl(kControlClass), objectSafety(this) {}
+CkvtplayerCtrl::CkvtplayerCtrl()
+    : OleControl(kControlClass), objectSafety(this), loader(HostFlavour::InternetExplorer)
+{
+}
 
 CkvtplayerCtrl::~CkvtplayerCtrl() { Cleanup(); }
 
@@ -189,9 +170,12 @@ HRESULT CkvtplayerCtrl::Create(REFIID iid, void** object)
     return hr;
 }
 
-LONG CkvtplayerCtrl::HookReferenceCount() { return hookRefCount; }
+CkvtplayerCtrl* CkvtplayerCtrl::ActiveControl()
+{
+    return dynamic_cast<CkvtplayerCtrl*>(MessageHook::GetFocused());
+}
 
-CkvtplayerCtrl* CkvtplayerCtrl::ActiveControl() { return activeControl; }
+int CkvtplayerCtrl::HookReferenceCount() { return MessageHook::ReferenceCount(); }
 
 IUnknown* CkvtplayerCtrl::QueryExtraInterface(REFIID iid)
 {
@@ -206,7 +190,10 @@ void CkvtplayerCtrl::GetPropPageIDs(std::vector<CLSID>& pages) { pages.push_back
 
 void CkvtplayerCtrl::OnSetClientSite()
 {
+    loader.Log(kLogInformation, "On set client site.");
     if (ClientSite()) {
+        // The window, and with it the game host, the hook, the timer and
+        // OnInit, exist as soon as the control is sited, activated or not.
         RECT empty = {0, 0, 0, 0};
         CreateControlWindow(GetDesktopWindow(), empty, empty);
     } else {
@@ -217,25 +204,15 @@ void CkvtplayerCtrl::OnSetClientSite()
 
 int CkvtplayerCtrl::OnCreate()
 {
-    passAllKeys = false;
-    interceptAllKeys = false;
-    interceptMouseMessages = true;
+    // Set first, so that script methods called from the steps below do not
+    // start a second initialisation.
     initialized = true;
-    passKeys.clear();
-    interceptKeys.clear();
-    passKeys[KeyCombination{VK_F4, false, true, false}] = true;
-    passKeys[KeyCombination{VK_F11, false, false, false}] = true;
+    keys.ResetToDefaults();
     OnActivateInPlace(TRUE, nullptr);
     SetControlFocus();
-    if (!holdsHook) {
-        if (!hookHandle)
-            hookHandle = SetWindowsHookExW(WH_GETMESSAGE, GetMessageHookProc,
-                                           comcontrol::ComModule::Instance(), GetCurrentThreadId());
-        if (hookHandle) {
-            ++hookRefCount;
-            holdsHook = true;
-        }
-    }
+    loader.Init(this, comcontrol::ComModule::Instance(), Window());
+    if (!holdsHook && MessageHook::Acquire(comcontrol::ComModule::Instance()))
+        holdsHook = true;
     FireEvent(kOnInit, nullptr, 0);
     SetTimer(Window(), kTickTimer, 0, nullptr);
     return 0;
@@ -243,22 +220,19 @@ int CkvtplayerCtrl::OnCreate()
 
 void CkvtplayerCtrl::Cleanup()
 {
-    if (activeControl == this)
-        activeControl = nullptr;
+    loader.Exit();
+    MessageHook::ForgetTarget(this);
     if (holdsHook) {
-        if (--hookRefCount == 0 && hookHandle) {
-            UnhookWindowsHookEx(hookHandle);
-            hookHandle = nullptr;
-        }
+        MessageHook::Release();
         holdsHook = false;
     }
-    passKeys.clear();
-    interceptKeys.clear();
+    keys.Clear();
     initialized = false;
 }
 
 void CkvtplayerCtrl::OnClose(DWORD saveOption)
 {
+    loader.Log(kLogInformation, "On close.");
     Cleanup();
     OleControl::OnClose(saveOption);
 }
@@ -276,9 +250,9 @@ HRESULT CkvtplayerCtrl::OnActivateInPlace(BOOL uiActivate, MSG* msg)
     activatingInPlace = true;
     HRESULT hr = OleControl::OnActivateInPlace(uiActivate, msg);
     if (uiActivate)
-        activeControl = this;
-    else if (activeControl == this)
-        activeControl = nullptr;
+        MessageHook::SetFocused(this);
+    else
+        MessageHook::ForgetTarget(this);
     activatingInPlace = false;
     return hr;
 }
@@ -287,38 +261,56 @@ HRESULT CkvtplayerCtrl::OnActivateInPlace(BOOL uiActivate, MSG* msg)
 
 void CkvtplayerCtrl::OnTimer()
 {
-    if (!IsInPlaceActive()) {
+    bool notInPlaceActive = !IsInPlaceActive();
+    loader.OnTimer(notInPlaceActive);
+    if (notInPlaceActive) {
+        // Outside in-place activation these become a request to the
+        // container to redraw the control, which lets the game draw into the
+        // container's device context.
         InvalidateControl(nullptr, false);
         Refresh();
     }
 }
 
-void CkvtplayerCtrl::OnDraw(HDC dc, const RECT&, const RECT&)
+void CkvtplayerCtrl::OnDraw(HDC dc, const RECT& bounds, const RECT&)
 {
-    // The game paints itself; while none runs the control draws nothing.
-    if (!dc || IsInPlaceActive())
+    // In place the game paints into the control's window itself; while no
+    // game runs the control paints nothing of its own.
+    if (!dc || IsInPlaceActive() || !loader.IsGameRunning())
         return;
+    loader.DrawToDc(dc, bounds.left, bounds.top, bounds.right - bounds.left,
+                    bounds.bottom - bounds.top);
 }
 
 BOOL CkvtplayerCtrl::PreTranslateMessage(MSG* msg)
 {
+    // Editing keys go to the game, so the browser neither navigates back,
+    // moves the focus nor scrolls.
     if (msg && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) &&
-        IsEditingKey(msg->wParam) && Window()) {
+        IsEditingKey(msg->wParam)) {
         SendMessageW(Window(), msg->message, msg->wParam, msg->lParam);
         return TRUE;
     }
     return FALSE;
 }
 
+void CkvtplayerCtrl::ForwardToGame(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    loader.WindowProc(Window(), message, wParam, lParam);
+}
+
+LRESULT CkvtplayerCtrl::HandleInterceptedMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return WindowProc(message, wParam, lParam);
+}
+
 LRESULT CkvtplayerCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE: {
-        LRESULT created = DefaultWindowProc(message, wParam, lParam);
-        if (created == -1)
+    case WM_CREATE:
+        if (DefaultWindowProc(message, wParam, lParam) == -1)
             return -1;
         return OnCreate();
-    }
     case WM_DESTROY:
         Cleanup();
         return DefaultWindowProc(message, wParam, lParam);
@@ -326,9 +318,20 @@ LRESULT CkvtplayerCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         Cleanup();
         return DefaultWindowProc(message, wParam, lParam);
     case WM_TIMER:
+        ForwardToGame(message, wParam, lParam);
         DefaultWindowProc(message, wParam, lParam);
         OnTimer();
         return 0;
+    case WM_SIZE:
+    case WM_ACTIVATE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+    case WM_PAINT:
+    case WM_CAPTURECHANGED:
+    case WM_MOUSEHOVER:
+        ForwardToGame(message, wParam, lParam);
+        return DefaultWindowProc(message, wParam, lParam);
     case WM_ERASEBKGND:
     case WM_KEYDOWN:
     case WM_KEYUP:
@@ -337,50 +340,19 @@ LRESULT CkvtplayerCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SYSKEYUP:
     case WM_SYSCHAR:
     case WM_SYSCOMMAND:
-        // Only the game answers these; without one nothing happens.
-        return 0;
+        return loader.WindowProc(Window(), message, wParam, lParam);
+    case WM_SETCURSOR:
+        if (HIWORD(lParam) != 0)
+            return loader.WindowProc(Window(), message, wParam, lParam);
+        return DefaultWindowProc(message, wParam, lParam);
     default:
+        if (message >= WM_MOUSEMOVE && message <= 0x020D /* WM_XBUTTONDBLCLK */)
+            ForwardToGame(message, wParam, lParam);
         return DefaultWindowProc(message, wParam, lParam);
     }
 }
 
-LRESULT CALLBACK CkvtplayerCtrl::GetMessageHookProc(int code, WPARAM removal, LPARAM message)
-{
-    MSG* msg = reinterpret_cast<MSG*>(message);
-    if (!activeControl || !msg || code < 0 || removal != PM_REMOVE)
-        return CallNextHookEx(hookHandle, code, removal, message);
-    if (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP || msg->message == WM_SYSKEYDOWN ||
-        msg->message == WM_SYSKEYUP) {
-        KeyCombination key{static_cast<unsigned int>(msg->wParam),
-                           (GetKeyState(VK_CONTROL) & 0x8000) != 0,
-                           (GetKeyState(VK_MENU) & 0x8000) != 0,
-                           (GetKeyState(VK_SHIFT) & 0x8000) != 0};
-        bool intercept = !activeControl->IsPassAllKey() && !activeControl->IsPassKey(key) &&
-                         (activeControl->IsInterceptAllKey() || activeControl->IsInterceptKey(key));
-        if (intercept) {
-            TranslateMessage(msg);
-            activeControl->WindowProc(msg->message, msg->wParam, msg->lParam);
-            msg->message = 0;
-            msg->wParam = 0;
-            msg->lParam = 0;
-        }
-    }
-    return CallNextHookEx(hookHandle, code, PM_REMOVE, message);
-}
-
-// ---- Script methods
-
-BOOL CkvtplayerCtrl::IsPassKey(const KeyCombination& key) const
-{
-    auto found = passKeys.find(key);
-    return found != passKeys.end() && found->second;
-}
-
-BOOL CkvtplayerCtrl::IsInterceptKey(const KeyCombination& key) const
-{
-    auto found = interceptKeys.find(key);
-    return found != interceptKeys.end() && found->second;
-}
+// ---- Script methods and events
 
 void CkvtplayerCtrl::FireTextEvent(DISPID dispid, const char* text)
 {
@@ -393,109 +365,49 @@ void CkvtplayerCtrl::FireTextEvent(DISPID dispid, const char* text)
     VariantClear(&arg);
 }
 
-HRESULT CkvtplayerCtrl::InvokeMethod(DISPID dispid, VARIANT* args, UINT, VARIANT* result)
+void CkvtplayerCtrl::FirePageEvent(int number, const char*, const ScriptValue* args, size_t count)
 {
+    if (count == 1 && args[0].type == ScriptType::Text) {
+        FireTextEvent(number, args[0].text.c_str());
+        return;
+    }
+    VARIANT converted[2];
+    UINT used = 0;
+    for (size_t i = 0; i < count && i < 2; ++i) {
+        VariantInit(&converted[i]);
+        ToVariant(args[i], &converted[i]);
+        ++used;
+    }
+    FireEvent(number, used ? converted : nullptr, used);
+    for (UINT i = 0; i < used; ++i)
+        VariantClear(&converted[i]);
+}
+
+HRESULT CkvtplayerCtrl::InvokeMethod(DISPID dispid, VARIANT* args, UINT count, VARIANT* result)
+{
+    const ScriptMethod* method = FindScriptMethod(dispid);
+    if (!method)
+        return DISP_E_MEMBERNOTFOUND;
     if (dispid == kGetVersion) {
-        std::wstring version;
-        ReadModuleFileVersion(version);
+        // The version does not start the initialisation and reads this
+        // library's own version block, whether or not the host runs.
+        wchar_t version[kModuleVersionBufferUnits] = L"";
+        GetModuleFileVersion(comcontrol::ComModule::Instance(), version);
+        version[kModuleVersionBufferUnits - 1] = 0;
         return SetText(result, version);
     }
     EnsureInitialized();
-    if (dispid >= kClearPassKey && dispid <= kIsInterceptMouseMessage)
-        return CallKeyMethod(dispid, args, result);
-    return CallHostMethod(dispid, args, result);
-}
-
-HRESULT CkvtplayerCtrl::CallKeyMethod(DISPID dispid, VARIANT* args, VARIANT* result)
-{
-    switch (dispid) {
-    case kClearPassKey: passKeys.clear(); SetBool(result, true); break;
-    case kAddPassKey: passKeys[KeyFrom(args)] = true; SetBool(result, true); break;
-    case kRemovePassKey: passKeys.erase(KeyFrom(args)); SetBool(result, true); break;
-    case kIsPassKey: SetBool(result, IsPassKey(KeyFrom(args))); break;
-    case kClearInterceptKey: interceptKeys.clear(); SetBool(result, true); break;
-    case kAddInterceptKey: interceptKeys[KeyFrom(args)] = true; SetBool(result, true); break;
-    case kRemoveInterceptKey: interceptKeys.erase(KeyFrom(args)); SetBool(result, true); break;
-    case kIsInterceptKey: SetBool(result, IsInterceptKey(KeyFrom(args))); break;
-    case kSetPassAllKey: passAllKeys = V_BOOL(&args[0]) != 0; SetBool(result, true); break;
-    case kIsPassAllKey: SetBool(result, passAllKeys); break;
-    case kSetInterceptAllKey: interceptAllKeys = V_BOOL(&args[0]) != 0; SetBool(result, true); break;
-    case kIsInterceptAllKey: SetBool(result, interceptAllKeys); break;
-    case kSetInterceptMouseMessage:
-        interceptMouseMessages = V_BOOL(&args[0]) != 0;
-        SetBool(result, true);
-        break;
-    case kIsInterceptMouseMessage: SetBool(result, interceptMouseMessages); break;
-    default: return DISP_E_MEMBERNOTFOUND;
-    }
-    return S_OK;
-}
-
-// Until the game host is attached the control has no product: every
-// file-system method answers its "no product" value.
-HRESULT CkvtplayerCtrl::CallHostMethod(DISPID dispid, VARIANT* args, VARIANT* result)
-{
-    switch (dispid) {
-    case kSetProduct:
-    case kIsFileReady:
-    case kUpdateFile:
-    case kIsResourceGroupReady:
-    case kUpdateResourceGroup:
-    case kIsReadyForUpdate:
-    case kIsInitGame:
-    case kIsGameRuning:
-    case kIsAllResourceGroupsReady:
-    case kUpdateAllResourceGroups:
-    case kIsAllReady:
-    case kUpdateAll:
-    case kEnableIdleUpdate:
-    case kIsIdleUpdateEnabled:
-    case kIsIdleUpdateFinishied:
-    case kSetIdleUpdateInfo:
-        SetBool(result, false);
-        return S_OK;
-    case kRunGame:
-    case kStopGame:
-        SetBool(result, true);
-        return S_OK;
-    case kGetUpdateTaskCount:
-        SetUint(result, 0);
-        return S_OK;
-    case kGetUpdateSpeed:
-    case kGetInitGameProgress:
-        SetFloat(result, 0.0f);
-        return S_OK;
-    case kGetUpdateState:
-        return SetAnsiText(result, "Disabled");
-    case kGetUpdateInfo:
-    case kGetFileUpdateInfo:
-    case kGetResourceGroupUpdateInfo:
-    case kTakeOffUpdatedFiles:
-    case kTakeOffUpdateFailedFiles:
-    case kTakeOffUpdatedResourceGroups:
-    case kTakeOffUpdateFailedResourceGroups:
-        return SetAnsiText(result, "");
-    case kCanLoadSystemDll: {
-        // Only a bare file name, and only from the system folder: a page
-        // must not make the browser load a library planted next to it.
-        const wchar_t* name = V_BSTR(&args[0]);
-        if (!name || !*name || wcschr(name, L'\\') || wcschr(name, L'/') || wcschr(name, L':')) {
-            SetBool(result, false);
-            return S_OK;
-        }
-        wchar_t system[MAX_PATH] = {};
-        UINT length = GetSystemDirectoryW(system, MAX_PATH);
-        std::wstring path = length > 0 && length < MAX_PATH ? std::wstring(system) + L"\\" + name
-                                                            : std::wstring();
-        HMODULE module = path.empty() ? nullptr : LoadLibraryW(path.c_str());
-        if (module)
-            FreeLibrary(module);
-        SetBool(result, module != nullptr);
-        return S_OK;
-    }
-    default:
-        return DISP_E_MEMBERNOTFOUND;
-    }
+    if (count != static_cast<UINT>(method->parameterCount))
+        return DISP_E_BADPARAMCOUNT;
+    ScriptValue values[kMaxScriptParameters];
+    for (UINT i = 0; i < count; ++i)
+        values[i] = ToScriptValue(args[i], method->parameters[i]);
+    ScriptContext context = {&loader, &keys};
+    ScriptValue answer;
+    ScriptCallStatus status = InvokeScriptMethod(context, dispid, values, count, &answer);
+    if (status != ScriptCallStatus::Ok)
+        return ToDispatchFailure(status);
+    return ToVariant(answer, result);
 }
 
 // ---- Object safety

@@ -1,39 +1,50 @@
 // The Internet Explorer front end: the control the page scripts through its
-// 45 methods and whose 15 events it hears. It creates its window as soon as
-// it is sited and initialises itself there.
+// 45 methods and whose 15 events it hears. It embeds the game host, creates
+// its window as soon as it is sited and initialises itself there.
 #pragma once
 
 #include <windows.h>
 #include <objsafe.h>
 
-#include <map>
 #include <string>
 
-#include "KeyCombination.h"
+#include "GameLoader.h"
+#include "IGameHostOwner.h"
+#include "KeyRouting.h"
+#include "MessageHook.h"
 #include "OleControl.h"
 
 namespace kvtplayer {
 
-class CkvtplayerCtrl : public comcontrol::OleControl {
+class CkvtplayerCtrl : public comcontrol::OleControl,
+                       public IGameHostOwner,
+                       public IInputTarget {
 public:
     CkvtplayerCtrl();
     ~CkvtplayerCtrl() override;
 
     static HRESULT Create(REFIID iid, void** object);
 
-    // Hook state of the library, for tests of the reference counting.
-    static LONG HookReferenceCount();
+    // The control the keyboard hook acts for (the one last UI-activated).
     static CkvtplayerCtrl* ActiveControl();
+    static int HookReferenceCount();
 
-    BOOL IsPassAllKey() const { return passAllKeys; }
-    BOOL IsInterceptAllKey() const { return interceptAllKeys; }
-    BOOL IsInterceptMouseMessage() const { return interceptMouseMessages; }
-    BOOL IsPassKey(const KeyCombination& key) const;
-    BOOL IsInterceptKey(const KeyCombination& key) const;
     void Cleanup();
+    bool IsInitialized() const { return initialized; }
+    GameLoader& Loader() { return loader; }
 
     HRESULT GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled);
     HRESULT SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled);
+
+    // IGameHostOwner
+    void FirePageEvent(int number, const char* name, const ScriptValue* args,
+                       size_t count) override;
+
+    // IInputTarget
+    KeyRouting& GetKeyRouting() override { return keys; }
+    HWND GetInputWindow() override { return Window(); }
+    LRESULT HandleInterceptedMessage(HWND window, UINT message, WPARAM wParam,
+                                     LPARAM lParam) override;
 
 protected:
     HRESULT InvokeMethod(DISPID dispid, VARIANT* args, UINT count, VARIANT* result) override;
@@ -61,27 +72,22 @@ private:
         CkvtplayerCtrl* owner;
     };
 
-    static LRESULT CALLBACK GetMessageHookProc(int code, WPARAM removal, LPARAM message);
-
     int OnCreate();
     void OnTimer();
     void EnsureInitialized();
+    void ForwardToGame(UINT message, WPARAM wParam, LPARAM lParam);
     void FireTextEvent(DISPID dispid, const char* text);
     bool IsPersistenceInterface(REFIID iid) const;
-    HRESULT CallKeyMethod(DISPID dispid, VARIANT* args, VARIANT* result);
-    HRESULT CallHostMethod(DISPID dispid, VARIANT* args, VARIANT* result);
 
     XObjectSafety objectSafety;
-    std::map<KeyCombination, bool> interceptKeys;
-    std::map<KeyCombination, bool> passKeys;
+    GameLoader loader;
+    KeyRouting keys;
     bool holdsHook = false;
-    bool passAllKeys = false;
-    bool interceptAllKeys = false;
-    bool interceptMouseMessages = true;
     bool initialized = false;
 };
 
-// UTF-16 and ANSI code page conversions of the script's texts.
+// UTF-16 and ANSI code page conversions of the script's texts, whole however
+// long they are.
 bool AnsiToWide(const char* text, std::wstring& result);
 bool WideToAnsi(const wchar_t* text, std::string& result);
 

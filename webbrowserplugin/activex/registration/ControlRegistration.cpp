@@ -5,6 +5,7 @@
 
 #include "ClassFactory.h"
 #include "KvtplayerIds.h"
+#include "Registry.h"
 #include "RegistryTree.h"
 
 namespace kvtplayer {
