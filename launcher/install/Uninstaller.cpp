@@ -254,6 +254,9 @@ bool Uninstaller::IsUninstallTarget(const std::wstring& relativePath) {
 
 bool Uninstaller::RemoveFileOrRename(const std::wstring& parkingFolder, const std::wstring& path) {
   if (DeleteFileW(path.c_str())) return true;
+  // Nothing there: nothing to park, and nothing to schedule for the restart.
+  DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
   size_t cut = path.find_last_of(L"\\/");
   if (cut == std::wstring::npos) return false;
   std::wstring name = path.substr(cut + 1);
