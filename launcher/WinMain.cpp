@@ -1,6 +1,8 @@
 // The launcher program: everything it does lives in the launcher library.
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int show) {
-  return 0;
+#include "LauncherMain.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+  return LauncherMain(instance, commandLine);
 }

@@ -1,0 +1,257 @@
+// The update phase of the loader: the file system is created, asked to
+// bring the launcher itself or the game's resources up to date, and polled
+// once per pass for its progress until no task is left.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "GameLoader.h"
+
+namespace {
+
+const char kDefaultGroup[] = "default";
+
+}  // namespace
+
+bool GameLoader::RunFolder(std::string* folder) {
+  switch (ports_.settings->runPlace) {
+    case kRunPlaceLocalAppData:
+      return ports_.system->GetLocalDataFolder(folder);
+    case kRunPlaceInternetCache:
+      return ports_.system->GetLowIntegrityDataFolder(folder);
+    default:
+      *folder = moduleFolder_;
+      return true;
+  }
+}
+
+bool GameLoader::StartUpdate() {
+  ReleaseFileSystem();
+  SendDispatchReport(84);
+  const LoaderSettings& settings = *ports_.settings;
+
+  std::string dataFolder;
+  if (!RunFolder(&dataFolder)) {
+    Log(2, "Cannot get the data folder for the update.");
+    return false;
+  }
+  std::string extraPath;
+  if (settings.runPlace == kRunPlaceLocalAppData || settings.runPlace == kRunPlaceInternetCache) {
+    extraPath = ports_.system->GetInstallFolder(settings.productName);
+    if (!extraPath.empty() && extraPath.back() != '\\' && extraPath.back() != '/')
+      extraPath += '\\';
+  }
+  extraPath += "data.pak";
+  PackagePathNode extra{extraPath.c_str(), nullptr};
+
+  std::vector<UpdateServerNode> servers;
+  for (const LoaderUpdateServer& server : settings.updateServers) {
+    if (server.host.empty()) continue;
+    servers.push_back(UpdateServerNode{server.host.c_str(), server.port, nullptr});
+  }
+  for (size_t i = 0; i + 1 < servers.size(); ++i) servers[i].next = &servers[i + 1];
+  UpdateGroupNode group{kDefaultGroup, 1, nullptr};
+
+  FileSystemParams params{};
+  params.size = 60;
+  params.version = 1;
+  params.extraPackages = &extra;
+  params.productName = settings.productName.c_str();
+  params.dataFolder = dataFolder.c_str();
+  params.packageBaseName = "data";
+  params.packageExtension = "pak";
+  params.updateServers = servers.empty() ? nullptr : &servers[0];
+  params.updateGroups = &group;
+  params.updateThreadCount = updateThreadCount_;
+  params.maxPackageSize = settings.maxPackageSize;
+  params.maxDeltaPackageSize = settings.maxDeltaPackageSize;
+  params.downloadBufferStep = 0;
+  params.logSystem = &logSystem_;
+  params.updateMode = 1;
+  params.reserveFirstDownloader = 0;
+  params.idleUpdateEnabled = 0;
+  params.skipHeadRequest = 1;
+  FileSystemFactory* create =
+      ports_.createFileSystem != nullptr ? ports_.createFileSystem : &FileSystem::Create;
+  fileSystem_ = create(&params);
+  if (fileSystem_ == nullptr) {
+    Log(2, "The file system could not be created.");
+    return false;
+  }
+  SetProgress(0);
+  NewProgressSegment();
+  SetSubProgress(0);
+  state_ = kLoaderUpdating;
+  SetCloseEnabled(!settings.closeDisableWhenLoading);
+  Log(0, "Update phase started.");
+  return true;
+}
+
+void GameLoader::ShowUpdateStateMessage(int updateState) {
+  static const char* const kMessages[] = {"update_error",       "update_game_info",
+                                          "update_version_file", "update_resource_group_file",
+                                          "update_file_list",   "begin_update_resource",
+                                          "update_error"};
+  if (updateState >= 0 && updateState <= 6) SetMessage(kMessages[updateState]);
+}
+
+void GameLoader::PollUpdate() {
+  if (fileSystem_ == nullptr) return;
+  if (!fileSystem_->IsReadyForUpdate()) {
+    int updateState = fileSystem_->GetUpdateState();
+    ShowUpdateStateMessage(updateState);
+    if (updateState == FileSystem::kStateDisabled || updateState == FileSystem::kStateError) {
+      EnterFailed();
+      return;
+    }
+    if (updateState < 0 || updateState > 6) return;
+    ProgressStep();
+    return;
+  }
+  if (!updatesQueued_) QueueUpdates();
+  if (fileSystem_->GetUpdateTaskCount() == 0) DecideOutcome();
+  ProgressStep();
+}
+
+void GameLoader::QueueUpdates() {
+  const LoaderSettings& settings = *ports_.settings;
+  const char* updater = settings.updaterFileName.c_str();
+  if (!fileSystem_->IsFileReady(updater)) {
+    fileSystem_->UpdateFile(updater, kDefaultGroup);
+    selfUpdate_ = true;
+    Log(0, "The launcher itself is out of date.");
+  } else {
+    for (const LoaderUpdateFile& file : settings.updateFiles) {
+      if (fileSystem_->IsFileReady(file.path.c_str())) continue;
+      if (file.systemDll && ports_.system->CanLoadSystemLibrary(file.path)) continue;
+      fileSystem_->UpdateFile(file.path.c_str(), kDefaultGroup);
+      pendingFiles_.push_back(file.path);
+    }
+    for (const std::string& name : settings.resourceGroups) {
+      if (fileSystem_->IsResourceGroupReady(name.c_str())) continue;
+      fileSystem_->UpdateResourceGroup(name.c_str(), kDefaultGroup);
+      pendingGroups_.push_back(name);
+    }
+    selfUpdate_ = false;
+    ports_.view->SwitchToMainSkin();
+    mainSkin_ = true;
+  }
+  updatesQueued_ = true;
+}
+
+void GameLoader::DecideOutcome() {
+  const LoaderSettings& settings = *ports_.settings;
+  if (selfUpdate_) {
+    updateOk_ = fileSystem_->IsFileReady(settings.updaterFileName.c_str());
+  } else {
+    updateOk_ = true;
+    for (const std::string& name : pendingFiles_)
+      if (updateOk_ && !fileSystem_->IsFileReady(name.c_str())) updateOk_ = false;
+    for (const std::string& name : pendingGroups_)
+      if (updateOk_ && !fileSystem_->IsResourceGroupReady(name.c_str())) updateOk_ = false;
+  }
+  if (updateOk_) {
+    if (selfUpdate_) {
+      ports_.reports->ReportStat("SelfUpdateSuccess", 6);
+    } else {
+      ports_.reports->ReportStat("UpdateSuccess", 7);
+      SendDispatchReport(85);
+    }
+    Log(0, "Update finished.");
+    SetMessage("update_finished");
+    return;
+  }
+  // Later passes look again (another process may finish the files), but
+  // the failure is told once.
+  if (!updateFailureReported_) {
+    updateFailureReported_ = true;
+    if (selfUpdate_) {
+      ports_.reports->ReportStat("SelfUpdateFailed", 12);
+    } else {
+      ports_.reports->ReportStat("UpdateFailed", 13);
+      SendDispatchReport(86);
+    }
+    Log(2, "Update failed.");
+  }
+  SetMessage("update_error");
+}
+
+float GameLoader::ComputeProgress() {
+  const char* updater = ports_.settings->updaterFileName.c_str();
+  char name[64];
+  int total = 0, done = 0;
+  float speed = 0;
+  float p = 0;
+  if (selfUpdate_) {
+    if (fileSystem_->GetFileUpdateInfo(updater, name, sizeof(name), &total, &done, &speed)) {
+      if (total > 0) p = static_cast<float>(static_cast<double>(done) / total);
+    } else {
+      p = fileSystem_->IsFileReady(updater) ? 1.0f : 0.0f;
+    }
+    return p;
+  }
+  size_t m = pendingFiles_.size() + pendingGroups_.size();
+  if (m == 0) return 0;
+  for (const std::string& file : pendingFiles_) {
+    if (fileSystem_->IsFileReady(file.c_str())) {
+      p = static_cast<float>(p + 1.0 / m);
+    } else if (fileSystem_->GetFileUpdateInfo(file.c_str(), name, sizeof(name), &total, &done,
+                                              &speed) &&
+               total > 0) {
+      p = static_cast<float>(p + static_cast<double>(done) / (static_cast<double>(m) * total));
+    }
+  }
+  for (const std::string& group : pendingGroups_) {
+    if (fileSystem_->IsResourceGroupReady(group.c_str())) {
+      p = static_cast<float>(p + 1.0 / m);
+    } else if (fileSystem_->GetResourceGroupUpdateInfo(group.c_str(), name, sizeof(name), &total,
+                                                       &done, &speed) &&
+               total > 0) {
+      p = static_cast<float>(p + static_cast<double>(done) / (static_cast<double>(m) * total));
+    }
+  }
+  return p;
+}
+
+void GameLoader::ProgressStep() {
+  if (fileSystem_ == nullptr) return;
+  float p = std::max(ComputeProgress(), progress_);
+  if (p == progress_) return;
+  SetProgress(p);
+  float length = segmentEnd_ - segmentStart_;
+  float s = length > 0 ? (p - segmentStart_) / length : 1.0f;
+  if (s >= 1) {
+    s = 1;
+    NewProgressSegment();
+  }
+  SetSubProgress(s);
+  SetMessage("update_resource_progress", static_cast<int>(progress_ * 100));
+}
+
+void GameLoader::NewProgressSegment() {
+  int r = rand();
+  if (r < 100) r = 100;
+  segmentStart_ = progress_;
+  double end = progress_ + r * static_cast<double>(0.16f) / 32767;
+  segmentEnd_ = static_cast<float>(std::min(end, 1.0));
+}
+
+bool GameLoader::RestartUpdater() {
+  std::string target;
+  if (!RunFolder(&target)) {
+    Log(2, "Cannot get the run folder for the restart.");
+    return false;
+  }
+  target += ports_.settings->updaterFileName;
+  if (!ports_.system->FileExists(target)) target = ports_.system->GetModulePath();
+  std::wstring commandLine;
+  if (firstRun_ && runParams_.find(L"/FIRSTRUN") == std::wstring::npos) commandLine += L"/FIRSTRUN";
+  if (selfUpdate_ && updateOk_ && runParams_.find(L"/CHECKINSTALL") == std::wstring::npos)
+    commandLine += L"/CHECKINSTALL";
+  commandLine += runParams_;
+  Log(0, "Restarting the launcher: " + target);
+  ports_.system->StartProgram(target, commandLine);
+  ports_.system->CloseMainWindow();
+  return true;
+}
