@@ -37,6 +37,9 @@ else
         -DVELMOR_DEPS_PREFIX="$PREFIX" >/dev/null
   cmake --build "$TREE" -j "$JOBS" --target velmor publisher game demo_update_server \
         standin_browser_server
+  # A prefix of the demo's own: the stand-in browser it registers must not
+  # reach the tests, which register theirs inside their own processes.
+  export VELMOR_WINEPREFIX=$ROOT/build/demo-wineprefix
   exec "$ROOT/scripts/wine-session.sh" "$TREE" "$ROOT/scripts/demo.sh" --inside "$TREE"
 fi
 
@@ -136,7 +139,7 @@ trap stop_all EXIT
 # Phase name, and the file and text that show it has begun.
 PHASES=(
   "01-self-update|$LOG|The launcher itself is out of date."
-  "02-restart|$LOG|Restarting the launcher"
+  "02-restart|$LOG|Started to check the installation."
   "03-resource-update|$LOG|Update phase started."
   "04-update-finished|$LOG|Update finished."
   "05-login-page|$LOG|Waiting for the login."
@@ -159,12 +162,11 @@ while [ $SECONDS -lt $deadline ]; do
   for phase in "${PHASES[@]}"; do
     IFS='|' read -r name file text <<<"$phase"
     [ -n "${SEEN[$name]:-}" ] && continue
-    # The restarted launcher starts a new log: its phases count only once
-    # the first launcher's lines are gone.
+    # The restarted launcher starts a new log, which says it came after a
+    # self-update: the later phases count only there.
     case $name in
       03-*|04-*|05-*|06-*|07-*)
-        [ -n "${SEEN[02-restart]:-}" ] || continue
-        grep -qa "Restarting the launcher" "$file" 2>/dev/null && continue ;;
+        grep -qa "Started to check the installation." "$LOG" 2>/dev/null || continue ;;
     esac
     if [ -f "$file" ] && grep -qa "$text" "$file"; then
       SEEN[$name]=1
@@ -180,6 +182,12 @@ while [ $SECONDS -lt $deadline ]; do
   sleep 0.3
 done
 
+# A first launcher too quick to be caught: its restart shows it updated
+# itself.
+if [ -z "${SEEN[01-self-update]:-}" ] && [ -n "${SEEN[02-restart]:-}" ]; then
+  SEEN[01-self-update]=1
+  echo "   phase 01-self-update (seen by its restart; no picture)"
+fi
 missing=0
 for phase in "${PHASES[@]}"; do
   name=${phase%%|*}

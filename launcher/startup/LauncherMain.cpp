@@ -52,6 +52,7 @@ struct LauncherProgram {
   bool embeddedConfiguration = false;
   // The embedded configuration and string table were read (texts, skin).
   bool configLoaded = false;
+  bool checkInstall = false;
 };
 
 // The installer and the uninstaller follow the global objects of the
@@ -110,6 +111,7 @@ int RunLauncher(LauncherProgram* program, bool firstRun, HINSTANCE instance,
   if (program->reports->ReportStat("RunClient", 1)) firstRun = true;
   g_logMgr.Init(dataFolder);
   g_logMgr.SetLevels(true, true, true);
+  if (program->checkInstall) g_logMgr.LogText(0, "Started to check the installation.");
 
   std::wstring title;
   if (!g_configMgr.GetString("game_updater_title", &title) || title.empty()) title = L"velmor";
@@ -217,6 +219,7 @@ int LauncherMain(HINSTANCE instance, const wchar_t* commandLine, const LauncherO
   program.reports.reset(new StatLoaderReports(program.stats.get(), &g_httpClient));
   g_httpClient.Start();
   g_program = &program;
+  program.checkInstall = switches.checkInstall;
   int result = 0;
   if (switches.uninstall) {
     if (program.embeddedConfiguration)
