@@ -48,6 +48,10 @@ TREE=$1
 WINE=$VELMOR_WINE
 . "$ROOT/tests/fixtures/loopback-nginx.sh"
 nginx_setup
+# The shipped strings are Chinese; Wine's default fonts have no such glyphs,
+# so the font that Wine links in for them is served by Debian's WenQuanYi.
+"$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d 'WenQuanYi Micro Hei' /f \
+  >/dev/null 2>&1 || true
 
 DEMO=$ROOT/build/demo
 SHOTS=$DEMO/screenshots

@@ -10,7 +10,7 @@ PACKAGES=(
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 mingw-w64-tools
   libz-mingw-w64-dev librapidxml-dev nasm googletest liblzo2-dev zlib1g-dev
   wine wine64 xvfb xauth
-  nginx 7zip libjpeg-turbo-progs imagemagick curl python3
+  nginx 7zip libjpeg-turbo-progs imagemagick curl fonts-wqy-microhei python3
 )
 I386_PACKAGES=(wine32:i386)
 
