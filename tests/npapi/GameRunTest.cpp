@@ -177,7 +177,7 @@ TEST_F(GameBesideTheBrowser, RunGameWithoutProductLoadsNoGame) {
   // runs are allowed to find it, and no run may load the game.
   std::string log;
   bool logged = false;
-  for (int attempt = 0; attempt < 3 && !logged; ++attempt) {
+  for (int attempt = 0; attempt < 6 && !logged; ++attempt) {
     BrowserRun run = RunBrowser(
         "setwindow\n"
         "attach OnRunGameSuccess\nattach OnRunGameFailed\n"
