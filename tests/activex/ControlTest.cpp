@@ -644,3 +644,51 @@ TEST_F(ControlGameTest, SitingAndClosingAreLogged)
     EXPECT_NE(log.find("Update file data\\a.txt"), std::string::npos) << log;
     EXPECT_NE(log.find("On close."), std::string::npos) << log;
 }
+
+// A "game.dll" in the test program's folder, which is also made the current
+// directory: the first places a bare library name would be looked up in.
+TEST_F(ControlGameTest, RunGameWithoutProductLoadsNoGameFromTheProgramFolder)
+{
+    const std::string programFolder = GameHostTest::ProgramFolder();
+    ASSERT_TRUE(GameHostTest::InstallSampleGame(programFolder, "game", ""));
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    ASSERT_TRUE(SetCurrentDirectoryA(programFolder.c_str()));
+    TestContainer container(true);
+    RecordingSink sink(kEventIid);
+    IDispatch* control = CreateSited(container, sink);
+    ASSERT_NE(control, nullptr);
+    VARIANT r;
+    ASSERT_EQ(CallByName(control, L"RunGame", {Text(L"x")}, &r), S_OK);
+    SetCurrentDirectoryA(current);
+    EXPECT_EQ(V_BOOL(&r), VARIANT_TRUE);  // the control's page always hears true
+    EXPECT_EQ(sink.calls[11], 0);         // OnRunGameSuccess
+    EXPECT_EQ(sink.calls[12], 0);         // OnRunGameFailed
+    ASSERT_EQ(CallByName(control, L"IsGameRuning", {}, &r), S_OK);
+    EXPECT_EQ(V_BOOL(&r), VARIANT_FALSE);
+    container.Unsite();
+    control->Release();
+    EXPECT_FALSE(GameHostTest::SampleLogHas(programFolder, "Load"));
+    EXPECT_NE(GameHostTest::PluginLogText().find("<ERR>: load game dll failed ."), std::string::npos);
+    DeleteFileA((programFolder + "game.dll").c_str());
+}
+
+TEST_F(ControlGameTest, AfterSetProductTheProductsGameRunsNotTheProgramFolders)
+{
+    const std::string programFolder = GameHostTest::ProgramFolder();
+    ASSERT_TRUE(GameHostTest::InstallSampleGame(programFolder, "game", ""));
+    TestContainer container(true);
+    RecordingSink sink(kEventIid);
+    IDispatch* control = CreateSited(container, sink);
+    ASSERT_NE(control, nullptr);
+    ASSERT_TRUE(NameProductAndInstallGame(control, ""));
+    VARIANT r;
+    ASSERT_EQ(CallByName(control, L"RunGame", {Text(L"x")}, &r), S_OK);
+    EXPECT_EQ(sink.calls[11], 1);  // OnRunGameSuccess
+    EXPECT_TRUE(GameHostTest::SampleLogHas(folder, "Init"));
+    ASSERT_EQ(CallByName(control, L"StopGame", {}, &r), S_OK);
+    container.Unsite();
+    control->Release();
+    EXPECT_FALSE(GameHostTest::SampleLogHas(programFolder, "Load"));
+    DeleteFileA((programFolder + "game.dll").c_str());
+}

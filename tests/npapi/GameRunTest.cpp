@@ -144,3 +144,69 @@ INSTANTIATE_TEST_SUITE_P(SampleGame, GameRun, ::testing::ValuesIn(kCases),
                          });
 
 }  // namespace
+
+namespace {
+
+std::string PluginLogText() {
+  char base[MAX_PATH] = {};
+  SHGetSpecialFolderPathA(nullptr, base, CSIDL_LOCAL_APPDATA, TRUE);
+  return ReadText(std::string(base) + "\\dorvgame\\kvtplayer\\kvtplayer.log");
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The test folder is the browser's own folder and its current directory, and
+// the sample game lies there as "game.dll": the first places a bare library
+// name would be looked up in.
+class GameBesideTheBrowser : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(FileExists(TestFolder() + "game.dll"));
+    DeleteFileA(strayLog.c_str());
+  }
+  void TearDown() override { DeleteFileA(strayLog.c_str()); }
+
+  const std::string strayLog = TestFolder() + "samplegame.log";
+};
+
+TEST_F(GameBesideTheBrowser, RunGameWithoutProductLoadsNoGame) {
+  // Every browser started at the same time by other cases begins the shared
+  // plug-in log afresh, so the line may be wiped before it is read: a few
+  // runs are allowed to find it, and no run may load the game.
+  std::string log;
+  bool logged = false;
+  for (int attempt = 0; attempt < 6 && !logged; ++attempt) {
+    BrowserRun run = RunBrowser(
+        "setwindow\n"
+        "attach OnRunGameSuccess\nattach OnRunGameFailed\n"
+        "call RunGame \"x\" => false\n"
+        "pump 200\n"
+        "expect-no-event\n"
+        "call IsGameRuning => false\n");
+    log = PluginLogText();
+    logged = log.find("<ERR>: load game dll failed .") != std::string::npos;
+    ASSERT_EQ(0, run.exitCode) << run.output;
+    ASSERT_FALSE(FileExists(strayLog)) << ReadText(strayLog);
+  }
+  EXPECT_TRUE(logged) << log.substr(0, 3000);
+}
+
+TEST_F(GameBesideTheBrowser, AfterSetProductTheProductsGameRuns) {
+  const std::string folder = PrepareGame("npgame6", "");
+  BrowserRun run = RunBrowser(
+      "setwindow\n"
+      "attach OnRunGameSuccess\n"
+      "call SetProduct \"npgame6\" 5 524288000 104857600 => true\n"
+      "call RunGame \"x\" => true\n"
+      "expect-event OnRunGameSuccess\n"
+      "call StopGame => true\n");
+  EXPECT_EQ(0, run.exitCode) << run.output;
+  const std::string log = ReadText(folder + "samplegame.log");
+  EXPECT_NE(std::string::npos, log.find("Run")) << log;
+  EXPECT_NE(std::string::npos, log.find("Unload")) << log;
+  EXPECT_FALSE(FileExists(strayLog)) << ReadText(strayLog);
+}
+
+}  // namespace
