@@ -112,8 +112,11 @@ void GameLoader::Tick() {
   const LoaderSettings& settings = *ports_.settings;
   if (browserShown_) {
     if (!loggedIn_) PollLogin();
-    if (browserShown_ && settings.browserVisibleWhenReady && ports_.browser->IsReady() &&
-        ports_.browser->Exists() && !ports_.browser->IsHostVisible())
+    // The small skin has no browser area: the host window would stand
+    // outside the window there, so the page waits for the main skin.
+    if (browserShown_ && mainSkin_ && settings.browserVisibleWhenReady &&
+        ports_.browser->IsReady() && ports_.browser->Exists() &&
+        !ports_.browser->IsHostVisible())
       ports_.browser->ShowHost(true);
   }
   switch (state_) {

@@ -126,6 +126,9 @@ TEST_F(UpdatePhaseTest, OutdatedLauncherFetchesItselfAndRestartsWithCheckInstall
   EXPECT_TRUE(rig_->loader.selfUpdate());
   EXPECT_TRUE(rig_->loader.updateOk());
   EXPECT_FALSE(rig_->view.mainSkin);
+  // The page was ready all along, but the small skin has no place for it.
+  ASSERT_FALSE(rig_->browser.navigated.empty());
+  EXPECT_FALSE(rig_->browser.hostVisible);
   EXPECT_EQ(nullptr, rig_->loader.fileSystem());
   EXPECT_TRUE(rig_->reports.HasStat("SelfUpdateSuccess"));
   ExpectNeverDecreasing(rig_->view.progress);
@@ -158,6 +161,7 @@ TEST_F(UpdatePhaseTest, CurrentLauncherFetchesFilesAndGroupsThenWaitsForLogin) {
   EXPECT_EQ(kLoaderWaitingForLogin, rig_->loader.state());
   EXPECT_FALSE(rig_->loader.selfUpdate());
   EXPECT_TRUE(rig_->view.mainSkin);
+  EXPECT_TRUE(rig_->browser.hostVisible);
   ASSERT_EQ(1u, rig_->loader.pendingFiles().size());  // the system library is not fetched
   EXPECT_EQ("game.dat", rig_->loader.pendingFiles()[0]);
   EXPECT_TRUE(rig_->loader.pendingGroups().empty());

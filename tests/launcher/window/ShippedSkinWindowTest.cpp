@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "AjpgPictureSource.h"
 #include "ConfiguredWindowHost.h"
@@ -297,3 +298,45 @@ TEST_F(ShippedSkinWindowTest, TheEmbeddedConfigurationPlacesEveryControlInsideTh
 }
 
 }  // namespace
+
+// The shipped layout's browser area, centred on the window: it lies partly
+// outside the small skin, and the main skin is wider than the small one.
+TEST_F(ShippedSkinWindowTest, AfterTheSwitchTheHostCoversTheBrowserAreaOfTheMovedWindow) {
+  std::string text(kConfig);
+  size_t begin = text.find("<WebBrowser ");
+  size_t end = text.find("/>", begin) + 2;
+  text.replace(begin, end - begin,
+               "<WebBrowser Point=\"TopCenter\" RelateTo=\"Parent\" RelatePoint=\"TopCenter\""
+               " X=\"110\" Y=\"121\" W=\"560\" H=\"378\" VisibleWhenReady=\"true\"/>");
+  browser.Destroy();
+  launcher.FreeSkin();
+  ASSERT_TRUE(config.LoadConfigText(text.c_str(), text.size()));
+  launcher.SetSettings(WindowSettingsFrom(config, false));
+  ASSERT_TRUE(launcher.SetUpSkin(source));
+  const RECT& page = launcher.Rects().webBrowser;
+  ASSERT_TRUE(browser.Create(GetModuleHandleW(nullptr), window, page.left, page.top,
+                             page.right - page.left, page.bottom - page.top));
+  ASSERT_TRUE(browser.Navigate(L"http://127.0.0.1/login"));
+  Pump();
+  RECT small;
+  GetWindowRect(window, &small);
+  ASSERT_TRUE(launcher.SwitchToMainSkin());
+  Pump();
+  RECT main, host;
+  GetWindowRect(window, &main);
+  ASSERT_NE(main.left, small.left);
+  ASSERT_NE(main.right - main.left, small.right - small.left);
+  GetWindowRect(browser.HostWindow(), &host);
+  const RECT& r = launcher.Rects().webBrowser;
+  EXPECT_EQ(host.left, main.left + r.left);
+  EXPECT_EQ(host.top, main.top + r.top);
+  EXPECT_EQ(host.right, main.left + r.right);
+  EXPECT_EQ(host.bottom, main.top + r.bottom);
+  EXPECT_EQ(host.right - host.left, 560);
+  EXPECT_EQ(host.bottom - host.top, 378);
+  EXPECT_EQ(StandIn::Current().width, 560);
+  EXPECT_EQ(StandIn::Current().height, 378);
+  RECT view;
+  GetWindowRect(StandIn::Current().viewWindow, &view);
+  EXPECT_TRUE(EqualRect(&view, &host));
+}
