@@ -54,6 +54,8 @@ class Installer {
   bool noInternetShortcuts_ = false;
 };
 
+extern Installer g_installer;
+
 // Loads each library and calls its exported entry (DllRegisterServer or
 // DllUnregisterServer) inside an OLE session; true when every library had
 // the entry and it was called. The entries' own results are not looked at.

@@ -74,5 +74,7 @@ class Uninstaller {
   std::wstring selfDeleteParameters_;
 };
 
+extern Uninstaller g_uninstaller;
+
 // Centres a window on the screen.
 void CenterDialog(HWND dialog);

@@ -18,6 +18,7 @@
 #include "RelocateSelf.h"
 #include "RunState.h"
 #include "SettingsFile.h"
+#include "ShellLinks.h"
 #include "SkinnedLoaderView.h"
 #include "StatLoaderReports.h"
 #include "StatReporter.h"
@@ -55,10 +56,6 @@ struct LauncherProgram {
   bool checkInstall = false;
 };
 
-// The installer and the uninstaller follow the global objects of the
-// launcher library (configuration, game library, report client, log).
-Installer g_installer;
-Uninstaller g_uninstaller;
 LauncherProgram* g_program = nullptr;
 HWND g_window = nullptr;
 
@@ -95,6 +92,11 @@ bool RunLoadingLoop(LauncherProgram* program, const wchar_t* commandLine, bool r
   return ready;
 }
 
+// The launcher's own links are made once, recorded in this run's state.
+bool TestAndSetProgramRunState(const char* name) {
+  return g_program != nullptr && g_program->runState->TestAndSet(name);
+}
+
 bool DataFolder(LauncherProgram* program, std::string* folder) {
   LoaderSystem& system = program->system;
   switch (program->settings.runPlace) {
@@ -105,10 +107,11 @@ bool DataFolder(LauncherProgram* program, std::string* folder) {
 }
 
 int RunLauncher(LauncherProgram* program, bool firstRun, HINSTANCE instance,
-                const wchar_t* commandLine, bool relogin) {
+                const wchar_t* commandLine, bool noFileShortcuts, bool relogin) {
   std::string dataFolder;
   if (!DataFolder(program, &dataFolder)) return 0;
   if (program->reports->ReportStat("RunClient", 1)) firstRun = true;
+  if (!noFileShortcuts) CreateUpdaterShortcuts(TestAndSetProgramRunState);
   g_logMgr.Init(dataFolder);
   g_logMgr.SetLevels(true, true, true);
   if (program->checkInstall) g_logMgr.LogText(0, "Started to check the installation.");
@@ -235,7 +238,8 @@ int LauncherMain(HINSTANCE instance, const wchar_t* commandLine, const LauncherO
   }
   if (!switches.uninstall && !switches.install &&
       RelocateSelf(commandLine, program.settings, &program.system))
-    result = RunLauncher(&program, switches.firstRun, instance, commandLine, switches.relogin);
+    result = RunLauncher(&program, switches.firstRun, instance, commandLine,
+                         switches.noFileShortcuts, switches.relogin);
   g_httpClient.Stop();
   // The loader outlives the faces it drew on; it lets go of them first.
   program.loader.DestroyUI();

@@ -5,17 +5,6 @@
 
 namespace {
 
-class Guard {
- public:
-  explicit Guard(CRITICAL_SECTION* lock) : lock_(lock) { EnterCriticalSection(lock_); }
-  ~Guard() { LeaveCriticalSection(lock_); }
-  Guard(const Guard&) = delete;
-  Guard& operator=(const Guard&) = delete;
-
- private:
-  CRITICAL_SECTION* lock_;
-};
-
 size_t CollectResponse(char* data, size_t size, size_t count, void* response) {
   if (data == nullptr || response == nullptr) return 0;
   if (size != 0 && count > static_cast<size_t>(-1) / size) return 0;
@@ -74,12 +63,9 @@ class CurlSession {
 
 }  // namespace
 
-HttpClient::HttpClient() { InitializeCriticalSection(&lock_); }
+HttpClient::HttpClient() {}
 
-HttpClient::~HttpClient() {
-  Stop();
-  DeleteCriticalSection(&lock_);
-}
+HttpClient::~HttpClient() { Stop(); }
 
 bool HttpClient::Start() {
   Stop();
@@ -90,7 +76,7 @@ bool HttpClient::Start() {
 void HttpClient::Stop() {
   if (thread_ == nullptr) return;
   {
-    Guard guard(&lock_);
+    LauncherLockGuard guard(lock_);
     stopTick_ = GetTickCount();
   }
   InterlockedExchange(&stop_, 1);
@@ -105,12 +91,12 @@ void HttpClient::Post(const char* url, const char* data) {
   request.kind = 0;
   request.url = url != nullptr ? url : "";
   request.postData = data != nullptr ? data : "";
-  Guard guard(&lock_);
+  LauncherLockGuard guard(lock_);
   queue_.push_back(std::move(request));
 }
 
 void HttpClient::SetTotalTimeout(DWORD milliseconds) {
-  Guard guard(&lock_);
+  LauncherLockGuard guard(lock_);
   totalTimeoutMs_ = milliseconds;
 }
 
@@ -137,7 +123,7 @@ void HttpClient::Run() {
 }
 
 bool HttpClient::TakeRequest(HttpRequest* request) {
-  Guard guard(&lock_);
+  LauncherLockGuard guard(lock_);
   if (queue_.empty()) return false;
   *request = std::move(queue_.front());
   queue_.pop_front();
@@ -150,7 +136,7 @@ bool HttpClient::StopRequested() const {
 
 DWORD HttpClient::RequestBudget() {
   const bool stopping = StopRequested();
-  Guard guard(&lock_);
+  LauncherLockGuard guard(lock_);
   if (!stopping) return totalTimeoutMs_;
   // Tick differences stay right across the 49-day wrap of GetTickCount.
   const DWORD spent = GetTickCount() - stopTick_;

@@ -6,8 +6,17 @@
 #include <windows.h>
 
 #include <deque>
+#include <string>
 
-#include "HttpRequest.h"
+#include "LauncherLock.h"
+
+// One request of the queue.
+struct HttpRequest {
+  int kind = 0;  // 0 = POST, any other value = GET
+  std::string url;
+  std::string postData;
+  std::string response;
+};
 
 class HttpClient {
  public:
@@ -42,7 +51,7 @@ class HttpClient {
   // used up its time and the queue is dropped.
   DWORD RequestBudget();
 
-  CRITICAL_SECTION lock_;
+  LauncherLock lock_;
   HANDLE thread_ = nullptr;
   std::deque<HttpRequest> queue_;
   // Written by the window thread while the worker polls it: interlocked.

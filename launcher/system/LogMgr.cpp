@@ -37,7 +37,7 @@ bool LogMgr::Init(const std::string& folder) {
     file = std::fopen(path.c_str(), "wb");
   }
   {
-    ScopedLock hold(lock_);
+    LauncherLockGuard hold(lock_);
     if (file_) std::fclose(file_);
     file_ = file;
     path_ = path;
@@ -69,7 +69,7 @@ bool LogMgr::LogV(int level, const char* format, va_list args) {
   GetLocalTime(&now);
   std::string prefix = FormatLogPrefix(now, level);
   if (prefix.empty()) return false;
-  ScopedLock hold(lock_);
+  LauncherLockGuard hold(lock_);
   if (file_ && levels_[level]) {
     std::fwrite(prefix.data(), 1, prefix.size(), file_);
     std::fwrite(text.data(), 1, text.size(), file_);
@@ -85,7 +85,7 @@ bool LogMgr::LogText(int level, const char* text) {
 }
 
 void LogMgr::SetLevels(bool information, bool warning, bool error) {
-  ScopedLock hold(lock_);
+  LauncherLockGuard hold(lock_);
   levels_[0] = information;
   levels_[1] = warning;
   levels_[2] = error;
@@ -93,17 +93,17 @@ void LogMgr::SetLevels(bool information, bool warning, bool error) {
 
 void LogMgr::Close() {
   Log(0, "Exit log manager.");
-  ScopedLock hold(lock_);
+  LauncherLockGuard hold(lock_);
   if (file_) std::fclose(file_);
   file_ = nullptr;
 }
 
 bool LogMgr::IsOpen() {
-  ScopedLock hold(lock_);
+  LauncherLockGuard hold(lock_);
   return file_ != nullptr;
 }
 
 std::string LogMgr::GetPath() {
-  ScopedLock hold(lock_);
+  LauncherLockGuard hold(lock_);
   return path_;
 }

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <string>
 
-#include "CriticalSection.h"
+#include "LauncherLock.h"
 
 class LogMgr {
  public:
@@ -51,7 +51,7 @@ class LogMgr {
   LogMgr(const LogMgr&) = delete;
   LogMgr& operator=(const LogMgr&) = delete;
 
-  CriticalSection lock_;
+  LauncherLock lock_;
   std::string path_;
   FILE* file_ = nullptr;
   bool levels_[3] = {false, false, false};

@@ -129,18 +129,35 @@ INSTANTIATE_TEST_SUITE_P(
                     ExitCase{"InstallBeatsCheckInstall", kNoUpdateNoLogin, "/install/checkinstall", 0}),
     [](const testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.name); });
 
-TEST(LauncherProcessTest, GameWithoutWindowProcClosesAndTheLauncherEnds) {
+// Runs the sample game through the launcher and closes its window; the
+// run state the launcher left behind.
+std::string RunGameAndClose(const char* arguments) {
   RunFolder folder(kNoUpdateNoLogin);
-  Child child(folder, "\"C:/some path/uninstall\"");
-  ASSERT_TRUE(child.Ok());
+  Child child(folder, arguments);
+  EXPECT_TRUE(child.Ok());
   HWND window = child.WaitForWindow(30000);
-  ASSERT_NE(nullptr, window);
+  EXPECT_NE(nullptr, window);
+  if (window == nullptr) return std::string();
   // The game runs once the log has ended.
   for (int i = 0; i < 3000 && folder.Read("gameupdater.log").find("Exit log manager.") == std::string::npos; ++i)
     Sleep(10);
   EXPECT_NE(std::string::npos, folder.Read("gameupdater.log").find("Exit log manager."));
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(0, child.ExitCode(30000));
+  return folder.Read("runstate.cfg");
+}
+
+TEST(LauncherProcessTest, GameWithoutWindowProcClosesAndTheLauncherEnds) {
+  RunGameAndClose("\"C:/some path/uninstall\"");
+}
+
+// The links themselves are the shell-link tests' business; here: a normal
+// run makes them (and records that it did), the switch keeps them away.
+TEST(LauncherProcessTest, NormalRunMakesTheLauncherLinksUnlessTold) {
+  EXPECT_NE(std::string::npos, RunGameAndClose("").find("[CreateShortCuts]=true;"));
+  std::string state = RunGameAndClose("/nofileshortcuts");
+  EXPECT_NE(std::string::npos, state.find("[RunClient]=true;"));
+  EXPECT_EQ(std::string::npos, state.find("CreateShortCuts"));
 }
 
 }  // namespace
