@@ -105,6 +105,7 @@ class GameLoader {
   void QueueUpdates();
   void DecideOutcome();
   float ComputeProgress();
+  float AddPendingProgress(float p, size_t index);
   void ProgressStep();
   bool RunFolder(std::string* folder);
   void Log(int level, const std::string& text);
@@ -114,6 +115,9 @@ class GameLoader {
   BrowserArea browserArea_;
   std::vector<std::string> pendingFiles_;
   std::vector<std::string> pendingGroups_;
+  // Pending names (files, then groups) already seen ready: a name that is
+  // ready stays so for the rest of the phase and is not asked again.
+  std::vector<bool> pendingReady_;
   std::string messageId_;
   int messageValue_ = 0;
   std::string moduleFolder_;

@@ -116,6 +116,7 @@ void GameLoader::PollUpdate() {
 
 void GameLoader::QueueUpdates() {
   const LoaderSettings& settings = *ports_.settings;
+  pendingReady_.clear();
   const char* updater = settings.updaterFileName.c_str();
   if (!fileSystem_->IsFileReady(updater)) {
     fileSystem_->UpdateFile(updater, kDefaultGroup);
@@ -193,25 +194,34 @@ float GameLoader::ComputeProgress() {
   }
   size_t m = pendingFiles_.size() + pendingGroups_.size();
   if (m == 0) return 0;
-  for (const std::string& file : pendingFiles_) {
-    if (fileSystem_->IsFileReady(file.c_str())) {
-      p = static_cast<float>(p + 1.0 / m);
-    } else if (fileSystem_->GetFileUpdateInfo(file.c_str(), name, sizeof(name), &total, &done,
-                                              &speed) &&
-               total > 0) {
-      p = static_cast<float>(p + static_cast<double>(done) / (static_cast<double>(m) * total));
-    }
-  }
-  for (const std::string& group : pendingGroups_) {
-    if (fileSystem_->IsResourceGroupReady(group.c_str())) {
-      p = static_cast<float>(p + 1.0 / m);
-    } else if (fileSystem_->GetResourceGroupUpdateInfo(group.c_str(), name, sizeof(name), &total,
-                                                       &done, &speed) &&
-               total > 0) {
-      p = static_cast<float>(p + static_cast<double>(done) / (static_cast<double>(m) * total));
-    }
-  }
+  if (pendingReady_.size() != m) pendingReady_.assign(m, false);
+  for (size_t index = 0; index < m; ++index) p = AddPendingProgress(p, index);
   return p;
+}
+
+// One pending name's share: 1 / m when it is ready, its downloaded part of
+// that while it is being fetched.
+float GameLoader::AddPendingProgress(float p, size_t index) {
+  const double m = static_cast<double>(pendingReady_.size());
+  if (!pendingReady_[index]) {
+    const bool group = index >= pendingFiles_.size();
+    const char* name = group ? pendingGroups_[index - pendingFiles_.size()].c_str()
+                             : pendingFiles_[index].c_str();
+    pendingReady_[index] =
+        group ? fileSystem_->IsResourceGroupReady(name) : fileSystem_->IsFileReady(name);
+    if (!pendingReady_[index]) {
+      char info[64];
+      int total = 0, done = 0;
+      float speed = 0;
+      bool known = group ? fileSystem_->GetResourceGroupUpdateInfo(name, info, sizeof(info), &total,
+                                                                   &done, &speed)
+                         : fileSystem_->GetFileUpdateInfo(name, info, sizeof(info), &total, &done,
+                                                          &speed);
+      if (known && total > 0) p = static_cast<float>(p + static_cast<double>(done) / (m * total));
+      return p;
+    }
+  }
+  return static_cast<float>(p + 1.0 / m);
 }
 
 void GameLoader::ProgressStep() {

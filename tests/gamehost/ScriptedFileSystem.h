@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "FileSystem.h"
+#include "StubFileSystem.h"
 
 namespace GameHostTest {
 
@@ -18,7 +18,7 @@ struct WorkerInfo {
   float speed;
 };
 
-class ScriptedFileSystem : public FileSystem::IFileSystem {
+class ScriptedFileSystem : public TestFixtures::StubFileSystem {
  public:
   int updateState = 0;
   bool ready = false;
@@ -39,10 +39,6 @@ class ScriptedFileSystem : public FileSystem::IFileSystem {
   void Install();
   static void Uninstall();
 
-  bool GetFileHash(const char*, uint32_t*, uint32_t*) override { return false; }
-  bool NormalizePath(char*) override { return false; }
-  FileSystem::IReadFile* OpenFile(const char*, int, bool, bool) override { return nullptr; }
-  FileSystem::IWriteFile* OpenWriteFile(const char*, bool) override { return nullptr; }
   bool IsFileReady(const char*) override { return true; }
   bool UpdateFile(const char* name, const char*) override {
     updateFileNames.push_back(name);
@@ -71,7 +67,6 @@ class ScriptedFileSystem : public FileSystem::IFileSystem {
   bool CancelUpdateGroup(const char*) override { return true; }
   bool IsReadyForUpdate() override { return ready; }
   int GetUpdateState() override { return updateState; }
-  bool EnableIdleUpdate(bool) override { return false; }
   bool IsIdleUpdateEnabled() override { return true; }
   bool IsIdleUpdateFinishied() override { return true; }
   bool SetIdleUpdateInfo(int, int) override { return true; }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "FileSystem.h"
+#include "StubFileSystem.h"
 #include "GameLoader.h"
 #include "IGameHostOwner.h"
 #include "PluginLog.h"
@@ -23,23 +24,15 @@ namespace {
 constexpr int kThreads = 64;
 constexpr int kGroups = 16;
 
-class BusyFileSystem : public FileSystem::IFileSystem {
+class BusyFileSystem : public TestFixtures::StubFileSystem {
  public:
   int tick = 0;
   bool names = true;  // whether the lists hand over finished names
 
-  bool GetFileHash(const char*, uint32_t*, uint32_t*) override { return false; }
-  bool NormalizePath(char*) override { return false; }
-  FileSystem::IReadFile* OpenFile(const char*, int, bool, bool) override { return nullptr; }
-  FileSystem::IWriteFile* OpenWriteFile(const char*, bool) override { return nullptr; }
-  bool IsFileReady(const char*) override { return false; }
   bool UpdateFile(const char*, const char*) override { return true; }
   bool HasResourceGroup(const char*) override { return true; }
-  bool IsResourceGroupReady(const char*) override { return false; }
   bool UpdateResourceGroup(const char*, const char*) override { return true; }
-  bool IsAllResourceGroupsReady() override { return false; }
   bool UpdateAllResourceGroups() override { return true; }
-  bool IsAllReady() override { return false; }
   bool UpdateAll() override { return true; }
   int GetUpdateTaskCount() override { return 64 + kGroups - (tick % 3); }
   float GetUpdateSpeed() override { return 1.0f; }
@@ -51,20 +44,12 @@ class BusyFileSystem : public FileSystem::IFileSystem {
     *speed = 1000.0f + static_cast<float>(worker);
     return true;
   }
-  bool GetFileUpdateInfo(const char*, char*, uint32_t, int*, int*, float*) override {
-    return false;
-  }
-  bool GetResourceGroupUpdateInfo(const char*, char*, uint32_t, int*, int*, float*) override {
-    return false;
-  }
   bool StopUpdate() override { return true; }
   bool CancelAllUpdateRequests() override { return true; }
   bool CancelUpdateGroup(const char*) override { return true; }
   bool IsReadyForUpdate() override { return true; }
   int GetUpdateState() override { return FileSystem::kStateReadyForUpdate; }
   bool EnableIdleUpdate(bool) override { return true; }
-  bool IsIdleUpdateEnabled() override { return false; }
-  bool IsIdleUpdateFinishied() override { return false; }
   bool SetIdleUpdateInfo(int, int) override { return true; }
   bool TakeOffUpdatedFiles(char* buffer, uint32_t size) override {
     return Names(buffer, size, "data/done%d.bin;", 2);

@@ -21,20 +21,8 @@ done
 nginx_setup
 . "$BUILD/wine-env.sh"
 
-KEY=$(cat "$HERE/make-product.py" "$HERE"/../publisher/* | sha1sum | cut -c1-12)
-CACHE=${VELMOR_BENCH_CACHE:-$HOME/.cache/velmor-bench}/updatebench-$KEY
-if [ ! -f "$CACHE/published" ]; then
-  echo "publishing the product into $CACHE (not timed) ..."
-  rm -rf "$CACHE"
-  mkdir -p "$CACHE"
-  python3 "$HERE/make-product.py" "$NGINX_WORK/resources" "$CACHE/manifest.txt"
-  "$VELMOR_WINE" "$PUBLISHER" "Z:$CACHE/manifest.txt" "Z:$NGINX_WORK/resources" "Z:$CACHE/tree" \
-    | tail -n1
-  rm -rf "$NGINX_WORK/resources"
-  touch "$CACHE/published"
-fi
-PRODUCT=$(awk '$1 == "product" { print $2 }' "$CACHE/manifest.txt")
-VERSION=$(awk '$1 == "serverversion" { print $2 }' "$CACHE/manifest.txt")
+. "$HERE/bench-product.sh"
+bench_product
 
 nginx_start "$CACHE/tree"
 ORIGIN="http://127.0.0.1:$NGINX_PORT"

@@ -1,0 +1,295 @@
+// Times the launcher's update phase against the file system's own update of
+// everything, on one published product from one download server:
+//   launcher_update_bench <velmor.exe> <origin> <manifest> <work folder> [rounds]
+// The manifest is the publisher's; its "group" and "single" statements name
+// what there is to update. Both sides start from a data folder that holds
+// only the launcher's own file (the first single file, standing in for
+// velmor.exe, so that the launcher goes straight to the resources):
+// (1) the library: FileSystem::Create, UpdateAll, IsAllReady polled every
+//     millisecond, its log lines written to a file as a host writes them;
+// (2) velmor.exe in its own process, told by its settings file to update
+//     every single file and every group with the same workers and limits,
+//     timed from its log's "Update phase started." to "Update finished."
+//     (and from the process start, which adds Wine's process start-up).
+// The rounds alternate (1) and (2); medians, minimum, maximum and the ratio
+// of the medians are printed.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FakeUpdateServer.h"
+#include "FileSystem.h"
+#include "ProductReplyBuilder.h"
+
+namespace {
+
+constexpr uint32_t kWorkers = 4;
+constexpr uint32_t kMaxPackageSize = 524288000;
+constexpr uint32_t kMaxDeltaPackageSize = 16777216;
+constexpr DWORD kRunBoundMs = 600000;
+
+double Now() {
+  LARGE_INTEGER frequency, counter;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+struct Product {
+  std::string name;
+  uint32_t version = 0;
+  std::vector<std::string> groups;
+  std::vector<std::string> singles;
+};
+
+bool ReadManifest(const char* path, Product* product) {
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string statement, value;
+    fields >> statement;
+    if (statement == "product") fields >> product->name;
+    if (statement == "serverversion") fields >> product->version;
+    if (statement == "group" && fields >> value) product->groups.push_back(value);
+    if (statement == "single")
+      while (fields >> value) product->singles.push_back(value);
+  }
+  return !product->name.empty() && product->version != 0 && !product->singles.empty();
+}
+
+// The host's side of the library's log: every line into a file, with a
+// line end, as a host that keeps a log does.
+class FileLog : public FileSystem::ILogSystem {
+ public:
+  explicit FileLog(const std::string& path) {
+    file_ = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0,
+                        nullptr);
+    InitializeCriticalSection(&lock_);
+  }
+  ~FileLog() override {
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    DeleteCriticalSection(&lock_);
+  }
+  void Log(int, const char* text) override {
+    std::string line = std::string(text) + "\r\n";
+    EnterCriticalSection(&lock_);
+    DWORD written = 0;
+    if (file_ != INVALID_HANDLE_VALUE)
+      ::WriteFile(file_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    LeaveCriticalSection(&lock_);
+  }
+
+ private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  CRITICAL_SECTION lock_;
+};
+
+FileSystem::IFileSystem* CreateFileSystem(const std::string& dataFolder, const Product& product,
+                                          UpdateServerNode* server, FileSystem::ILogSystem* log) {
+  static UpdateGroupNode group{"default", 1, nullptr};
+  FileSystemParams params;
+  std::memset(&params, 0, sizeof params);
+  params.size = FileSystem::kParamsSize;
+  params.version = FileSystem::kParamsVersion;
+  params.productName = product.name.c_str();
+  params.dataFolder = dataFolder.c_str();
+  params.packageBaseName = "data";
+  params.packageExtension = "pak";
+  params.updateServers = server;
+  params.updateGroups = &group;
+  params.updateThreadCount = kWorkers;
+  params.maxPackageSize = kMaxPackageSize;
+  params.maxDeltaPackageSize = kMaxDeltaPackageSize;
+  params.logSystem = log;
+  params.updateMode = 1;
+  params.skipHeadRequest = 1;
+  return FileSystem::Create(&params);
+}
+
+// Waits, a millisecond apart, until done() holds; false at the bound.
+template <typename Done>
+bool PollUntil(Done done, DWORD boundMs) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > boundMs) return false;
+    Sleep(1);
+  }
+  return true;
+}
+
+// A fresh data folder holding the launcher's own file, fetched untimed.
+bool PrepareFolder(const std::string& folder, const Product& product, UpdateServerNode* server) {
+  if (!CreateDirectoryA(folder.c_str(), nullptr)) return false;
+  FileLog log(folder + "prepare.log");
+  FileSystem::IFileSystem* fileSystem = CreateFileSystem(folder, product, server, &log);
+  if (fileSystem == nullptr) return false;
+  const char* updater = product.singles.front().c_str();
+  bool ok = PollUntil([&] { return fileSystem->IsReadyForUpdate(); }, kRunBoundMs) &&
+            fileSystem->UpdateFile(updater, "default") &&
+            PollUntil([&] { return fileSystem->IsFileReady(updater); }, kRunBoundMs);
+  fileSystem->Release();
+  return ok;
+}
+
+bool LibraryRound(const std::string& folder, const Product& product, UpdateServerNode* server,
+                  double* seconds) {
+  FileLog log(folder + "library.log");
+  const double start = Now();
+  FileSystem::IFileSystem* fileSystem = CreateFileSystem(folder, product, server, &log);
+  if (fileSystem == nullptr) return false;
+  bool ok = PollUntil([&] { return fileSystem->IsReadyForUpdate(); }, kRunBoundMs) &&
+            fileSystem->UpdateAll() &&
+            PollUntil([&] { return fileSystem->IsAllReady(); }, kRunBoundMs);
+  *seconds = Now() - start;
+  fileSystem->Release();
+  return ok;
+}
+
+void WriteSettings(const std::string& folder, const Product& product, uint16_t serverPort) {
+  std::ofstream out(folder + "velmor.cfg");
+  out << "ProductName=" << product.name << "\nRunPlace=2\nUpdaterFileName="
+      << product.singles.front() << "\nUpdateThreadCount=" << kWorkers
+      << "\nMaxPackageSize=" << kMaxPackageSize << "\nMaxDeltaPackageSize=" << kMaxDeltaPackageSize
+      << "\nUpdateServer=127.0.0.1:" << serverPort
+      << "\nUpdateEnable=true\nLoginEnable=false\nStatEnable=false\n";
+  for (size_t i = 1; i < product.singles.size(); ++i) out << "UpdateFile=" << product.singles[i] << "\n";
+  for (const std::string& group : product.groups) out << "ResourceGroup=" << group << "\n";
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct LauncherTimes {
+  double phase = 0;  // "Update phase started." to "Update finished."
+  double total = 0;  // process start to "Update finished."
+};
+
+// velmor.exe in the data folder, watched through its log (every 2 ms: a
+// read of a growing file), ended once its update has finished.
+bool LauncherRound(const std::string& folder, const std::string& velmor, const Product& product,
+                   uint16_t serverPort, LauncherTimes* times) {
+  const std::string program = folder + "velmor.exe";
+  if (!CopyFileA(velmor.c_str(), program.c_str(), FALSE)) return false;
+  WriteSettings(folder, product, serverPort);
+  std::string line = "\"" + program + "\"";
+  // Started as a desktop shortcut starts it: no console behind its output.
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherit, OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+  PROCESS_INFORMATION process{};
+  const double start = Now();
+  const bool started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                                      nullptr, folder.c_str(), &startup, &process) != 0;
+  if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+  if (!started) return false;
+  const std::string log = folder + "gameupdater.log";
+  double phaseStart = 0, finished = 0;
+  bool failed = false;
+  const DWORD bound = GetTickCount();
+  while (finished == 0 && !failed && GetTickCount() - bound < kRunBoundMs) {
+    const std::string text = ReadAll(log);
+    if (phaseStart == 0 && text.find("Update phase started.") != std::string::npos) phaseStart = Now();
+    if (text.find("Update finished.") != std::string::npos) finished = Now();
+    if (text.find("Update failed.") != std::string::npos) failed = true;
+    if (WaitForSingleObject(process.hProcess, 2) == WAIT_OBJECT_0) failed = finished == 0;
+  }
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  if (finished == 0 || phaseStart == 0) return false;
+  times->phase = finished - phaseStart;
+  times->total = finished - start;
+  return true;
+}
+
+struct Spread {
+  double median, minimum, maximum;
+};
+
+Spread Figures(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return Spread{values[values.size() / 2], values.front(), values.back()};
+}
+
+void PrintRow(const char* name, const std::vector<double>& values) {
+  const Spread spread = Figures(values);
+  std::printf("%-44s median %7.3f s  min %7.3f  max %7.3f\n", name, spread.median, spread.minimum,
+              spread.maximum);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5 || argc > 6) {
+    std::fprintf(stderr, "usage: %s <velmor.exe> <origin> <manifest> <work folder> [rounds]\n",
+                 argv[0]);
+    return 2;
+  }
+  const std::string velmor = argv[1], origin = argv[2], work = std::string(argv[4]) + "\\";
+  const int rounds = argc == 6 ? std::atoi(argv[5]) : 3;
+  Product product;
+  if (!ReadManifest(argv[3], &product) || rounds < 1) {
+    std::fprintf(stderr, "cannot read the product from %s\n", argv[3]);
+    return 2;
+  }
+  TestFixtures::FakeUpdateServer updateServer;
+  if (!updateServer.Ok()) return 1;
+  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(product.name.c_str(), product.version);
+  reply.entries.clear();
+  reply.entries.push_back({origin + "/", false});
+  updateServer.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
+  UpdateServerNode server{"127.0.0.1", updateServer.Port(), nullptr};
+  CreateDirectoryA(work.c_str(), nullptr);
+  std::printf("product %s: %zu single files, %zu groups; %u workers; %d rounds each\n",
+              product.name.c_str(), product.singles.size(), product.groups.size(), kWorkers, rounds);
+
+  std::vector<double> library, phase, total;
+  for (int round = 0; round < rounds; ++round) {
+    const std::string libraryFolder = work + "library" + std::to_string(round) + "\\";
+    const std::string launcherFolder = work + "launcher" + std::to_string(round) + "\\";
+    double seconds = 0;
+    LauncherTimes times;
+    if (!PrepareFolder(libraryFolder, product, &server) ||
+        !LibraryRound(libraryFolder, product, &server, &seconds)) {
+      std::fprintf(stderr, "round %d: the library's update failed (%s)\n", round,
+                   libraryFolder.c_str());
+      return 1;
+    }
+    if (!PrepareFolder(launcherFolder, product, &server) ||
+        !LauncherRound(launcherFolder, velmor, product, updateServer.Port(), &times)) {
+      std::fprintf(stderr, "round %d: the launcher's update failed (%s)\n", round,
+                   launcherFolder.c_str());
+      return 1;
+    }
+    std::printf("round %d: library %.3f s, launcher phase %.3f s (%.3f s from its start)\n", round,
+                seconds, times.phase, times.total);
+    std::fflush(stdout);
+    library.push_back(seconds);
+    phase.push_back(times.phase);
+    total.push_back(times.total);
+  }
+  PrintRow("(1) the library: Create to IsAllReady", library);
+  PrintRow("(2) velmor: update phase started to finished", phase);
+  PrintRow("    velmor: process start to update finished", total);
+  const double ratio = Figures(phase).median / Figures(library).median;
+  std::printf("launcher phase / library = %.3f (target <= 1.1); from its start %.3f\n", ratio,
+              Figures(total).median / Figures(library).median);
+  return 0;
+}
