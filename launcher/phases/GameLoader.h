@@ -105,7 +105,7 @@ class GameLoader {
   void QueueUpdates();
   void DecideOutcome();
   float ComputeProgress();
-  float AddPendingProgress(float p, size_t index);
+  void LookAtPending(size_t index);
   void ProgressStep();
   bool RunFolder(std::string* folder);
   void Log(int level, const std::string& text);
@@ -115,9 +115,17 @@ class GameLoader {
   BrowserArea browserArea_;
   std::vector<std::string> pendingFiles_;
   std::vector<std::string> pendingGroups_;
-  // Pending names (files, then groups) already seen ready: a name that is
-  // ready stays so for the rest of the phase and is not asked again.
-  std::vector<bool> pendingReady_;
+  // What each pending name (files, then groups) adds to the bar, as last
+  // seen: a pass asks the file system about a few names only, in turn, and
+  // never again about one that was ready. With thousands of names, asking
+  // about each on every pass held the file system's locks against its own
+  // workers.
+  struct PendingShare {
+    bool ready = false;
+    double share = 0;
+  };
+  std::vector<PendingShare> pendingShares_;
+  size_t pendingCursor_ = 0;
   std::string messageId_;
   int messageValue_ = 0;
   std::string moduleFolder_;

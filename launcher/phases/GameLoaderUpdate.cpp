@@ -11,6 +11,9 @@
 namespace {
 
 const char kDefaultGroup[] = "default";
+// Pending names asked about per pass; a product of a few thousand names is
+// walked in well under a second.
+const size_t kPendingLooksPerPass = 32;
 
 }  // namespace
 
@@ -116,7 +119,8 @@ void GameLoader::PollUpdate() {
 
 void GameLoader::QueueUpdates() {
   const LoaderSettings& settings = *ports_.settings;
-  pendingReady_.clear();
+  pendingShares_.clear();
+  pendingCursor_ = 0;
   const char* updater = settings.updaterFileName.c_str();
   if (!fileSystem_->IsFileReady(updater)) {
     fileSystem_->UpdateFile(updater, kDefaultGroup);
@@ -194,34 +198,41 @@ float GameLoader::ComputeProgress() {
   }
   size_t m = pendingFiles_.size() + pendingGroups_.size();
   if (m == 0) return 0;
-  if (pendingReady_.size() != m) pendingReady_.assign(m, false);
-  for (size_t index = 0; index < m; ++index) p = AddPendingProgress(p, index);
+  if (pendingShares_.size() != m) pendingShares_.assign(m, PendingShare());
+  size_t looks = 0;
+  for (size_t walked = 0; walked < m && looks < kPendingLooksPerPass; ++walked) {
+    const size_t index = pendingCursor_;
+    pendingCursor_ = (pendingCursor_ + 1) % m;
+    if (pendingShares_[index].ready) continue;
+    LookAtPending(index);
+    ++looks;
+  }
+  for (const PendingShare& pending : pendingShares_)
+    if (pending.share > 0) p = static_cast<float>(p + pending.share);
   return p;
 }
 
 // One pending name's share: 1 / m when it is ready, its downloaded part of
 // that while it is being fetched.
-float GameLoader::AddPendingProgress(float p, size_t index) {
-  const double m = static_cast<double>(pendingReady_.size());
-  if (!pendingReady_[index]) {
-    const bool group = index >= pendingFiles_.size();
-    const char* name = group ? pendingGroups_[index - pendingFiles_.size()].c_str()
-                             : pendingFiles_[index].c_str();
-    pendingReady_[index] =
-        group ? fileSystem_->IsResourceGroupReady(name) : fileSystem_->IsFileReady(name);
-    if (!pendingReady_[index]) {
-      char info[64];
-      int total = 0, done = 0;
-      float speed = 0;
-      bool known = group ? fileSystem_->GetResourceGroupUpdateInfo(name, info, sizeof(info), &total,
-                                                                   &done, &speed)
-                         : fileSystem_->GetFileUpdateInfo(name, info, sizeof(info), &total, &done,
-                                                          &speed);
-      if (known && total > 0) p = static_cast<float>(p + static_cast<double>(done) / (m * total));
-      return p;
-    }
+void GameLoader::LookAtPending(size_t index) {
+  const double m = static_cast<double>(pendingShares_.size());
+  const bool group = index >= pendingFiles_.size();
+  const char* name = group ? pendingGroups_[index - pendingFiles_.size()].c_str()
+                           : pendingFiles_[index].c_str();
+  PendingShare& pending = pendingShares_[index];
+  pending.ready = group ? fileSystem_->IsResourceGroupReady(name) : fileSystem_->IsFileReady(name);
+  if (pending.ready) {
+    pending.share = 1.0 / m;
+    return;
   }
-  return static_cast<float>(p + 1.0 / m);
+  char info[64];
+  int total = 0, done = 0;
+  float speed = 0;
+  bool known = group ? fileSystem_->GetResourceGroupUpdateInfo(name, info, sizeof(info), &total,
+                                                               &done, &speed)
+                     : fileSystem_->GetFileUpdateInfo(name, info, sizeof(info), &total, &done,
+                                                      &speed);
+  pending.share = known && total > 0 ? static_cast<double>(done) / (m * total) : 0;
 }
 
 void GameLoader::ProgressStep() {

@@ -67,19 +67,27 @@ class UpdateProgressTest : public testing::Test {
     rig.system.dataFolder = temp;
     rig.system.moduleFolder = temp;
     rig.settings.updaterFileName = "velmor.exe";
-    rig.settings.updateFiles.push_back({"one.dat", false});
-    rig.settings.updateFiles.push_back({"two.dat", false});
-    rig.settings.resourceGroups.push_back("maps");
+    AddNames();
     rig.Wire([](const FileSystemParams*) -> FileSystem::IFileSystem* { return g_fileSystem; });
     ASSERT_TRUE(rig.loader.Init(L"", false, false));
     rig.loader.ShowLoader();
   }
   void TearDown() override { g_fileSystem = nullptr; }
+  virtual void AddNames() {
+    rig.settings.updateFiles.push_back({"one.dat", false});
+    rig.settings.updateFiles.push_back({"two.dat", false});
+    rig.settings.resourceGroups.push_back("maps");
+  }
   // The pass that creates the file system, then the one that queues.
   void Queue() {
     rig.loader.Tick();
     rig.loader.Tick();
-    ASSERT_EQ(2u, rig.loader.pendingFiles().size());
+    ASSERT_EQ(rig.settings.updateFiles.size(), rig.loader.pendingFiles().size());
+  }
+  int Questions() const {
+    int questions = 0;
+    for (const auto& name : fileSystem.readyQuestions) questions += name.second;
+    return questions;
   }
   float Progress() const { return rig.view.progress.empty() ? 0 : rig.view.progress.back(); }
 
@@ -124,6 +132,32 @@ TEST_F(UpdateProgressTest, ADownloadStartingOverNeverMovesTheBarBack) {
   EXPECT_FLOAT_EQ(before, Progress());
   for (size_t i = 1; i < rig.view.progress.size(); ++i)
     EXPECT_GE(rig.view.progress[i], rig.view.progress[i - 1]);
+}
+
+// A product of many names: a pass asks about a few of them, in turn, and the
+// bar still reaches the end soon after the last one is ready.
+class ManyNamesProgressTest : public UpdateProgressTest {
+ protected:
+  void AddNames() override {
+    for (int i = 0; i < kNames; ++i)
+      rig.settings.updateFiles.push_back({"file" + std::to_string(i) + ".dat", false});
+  }
+  static constexpr int kNames = 1000;
+};
+
+TEST_F(ManyNamesProgressTest, APassAsksAboutAFewNamesInTurn) {
+  Queue();
+  const int queued = Questions();
+  rig.loader.Tick();
+  const int perPass = Questions() - queued;
+  EXPECT_GT(perPass, 0);
+  EXPECT_LT(perPass, kNames / 10);
+  fileSystem.ready["file999.dat"] = true;
+  for (int pass = 0; pass < kNames && Progress() == 0; ++pass) rig.loader.Tick();
+  EXPECT_FLOAT_EQ(1.0f / kNames, Progress());
+  for (int i = 0; i < kNames; ++i) fileSystem.ready["file" + std::to_string(i) + ".dat"] = true;
+  for (int pass = 0; pass < kNames && Progress() < 0.999f; ++pass) rig.loader.Tick();
+  EXPECT_NEAR(1.0f, Progress(), 1e-4);
 }
 
 }  // namespace
