@@ -5,14 +5,20 @@
 # build compiles the SDK's sources itself.
 #   scripts/native-deps.sh
 #
-# The source comes from Debian through a private sources list made from this
-# machine's own apt configuration, as scripts/build-deps.sh does.
+# The source comes from Debian at the exact version of the installed 7zip
+# package (scripts/debian-source.sh), which also names the cache folder.
 set -euo pipefail
 
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
 CACHE_ROOT=${VELMOR_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/velmor-deps}
 SEVENZIP_VERSION=26.0
+. "$ROOT/scripts/debian-source.sh"
+
+version=$(debian_source_version 7zip)
+debian_version_matches "$version" "$SEVENZIP_VERSION" ||
+  { echo "source package 7zip is at $version, the build expects $SEVENZIP_VERSION" >&2; exit 1; }
 NATIVE=$CACHE_ROOT/native
-DEST=$NATIVE/7zip-$SEVENZIP_VERSION
+DEST=$NATIVE/7zip-${version//:/_}
 
 if [ -f "$DEST/.complete" ]; then
   echo "$DEST/C"
@@ -25,36 +31,13 @@ mkdir -p "$NATIVE"
 WORK=$(mktemp -d "$NATIVE/.work.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
-APT=$WORK/apt
-mkdir -p "$APT/parts" "$APT/lists/partial"
-sources=(/etc/apt/sources.list.d/*.sources)
-if [ -e "${sources[0]}" ]; then
-  for f in "${sources[@]}"; do
-    sed 's/^Types:.*$/Types: deb-src/' "$f" > "$APT/parts/$(basename "$f")"
-  done
-fi
-if [ -f /etc/apt/sources.list ]; then
-  grep -E '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' > "$APT/parts/main.list" || true
-fi
-APT_OPTS=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$APT/parts"
-          -o "Dir::State::Lists=$APT/lists" -o Debug::NoLocking=1)
-log "reading Debian's source lists"
-apt-get "${APT_OPTS[@]}" update -qq >&2
+log "7zip $version"
+debian_source_fetch 7zip "$version" "$WORK/7zip-src"
+[ -f "$WORK/7zip-src/C/LzmaEnc.c" ] || { echo "no C/LzmaEnc.c in the 7zip source" >&2; exit 1; }
 
-ver=$(apt-cache "${APT_OPTS[@]}" showsrc 7zip | awk '/^Version:/{print $2}' | sort -V | tail -1)
-case "${ver#*:}" in
-  "$SEVENZIP_VERSION"*|*"really$SEVENZIP_VERSION"*) ;;
-  *) echo "source package 7zip is at $ver, the build expects $SEVENZIP_VERSION" >&2; exit 1 ;;
-esac
-log "7zip $ver"
-mkdir -p "$WORK/src"
-(cd "$WORK/src" && apt-get "${APT_OPTS[@]}" source -qq --download-only "7zip=$ver" >&2 &&
-   dpkg-source --no-check -x 7zip_*.dsc 7zip-src >/dev/null)
-[ -f "$WORK/src/7zip-src/C/LzmaEnc.c" ] || { echo "no C/LzmaEnc.c in the 7zip source" >&2; exit 1; }
-
-echo "7zip $ver" > "$WORK/src/7zip-src/versions.txt"
-touch "$WORK/src/7zip-src/.complete"
+echo "7zip $version" > "$WORK/7zip-src/versions.txt"
+touch "$WORK/7zip-src/.complete"
 rm -rf "$DEST"
-mv "$WORK/src/7zip-src" "$DEST"
+mv "$WORK/7zip-src" "$DEST"
 log "LZMA SDK ready in $DEST/C"
 echo "$DEST/C"

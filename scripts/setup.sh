@@ -27,9 +27,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 fi
 
-# Debian starts nginx on install; the tests start their own on loopback.
-if command -v systemctl >/dev/null 2>&1; then systemctl disable --now nginx >/dev/null 2>&1 || true; fi
-service nginx stop >/dev/null 2>&1 || true
+# The tests and the demo start nginx of their own on free loopback ports,
+# whatever the machine's own nginx service does.
 
 # Both dependency caches at once; each is built only when it is missing.
 pids=()
