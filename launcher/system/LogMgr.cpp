@@ -5,6 +5,7 @@
 #include "LauncherFolders.h"
 #include "LogLine.h"
 #include "ShellLinks.h"
+#include "StandardOutput.h"
 #include "CodePageConversion.h"
 
 const char* const LogMgr::kFileName = "gameupdater.log";
@@ -75,7 +76,8 @@ bool LogMgr::LogV(int level, const char* format, va_list args) {
     std::fwrite(text.data(), 1, text.size(), file_);
     std::fflush(file_);
   }
-  std::printf("%s%s", prefix.c_str(), text.c_str());
+  if (PrepareStandardOutput() != StandardOutputUse::Skip)
+    std::printf("%s%s", prefix.c_str(), text.c_str());
   return true;
 }
 
@@ -93,6 +95,7 @@ void LogMgr::SetLevels(bool information, bool warning, bool error) {
 
 void LogMgr::Close() {
   Log(0, "Exit log manager.");
+  std::fflush(stdout);
   LauncherLockGuard hold(lock_);
   if (file_) std::fclose(file_);
   file_ = nullptr;

@@ -3,6 +3,8 @@
 # loopback nginx and times velmor's update phase against the library's own
 # update of everything, rounds alternating (launcher_update_bench).
 #   tools/launcherupdatebench/run-launcher-update-bench.sh <Windows build dir> [rounds]
+# VELMOR_EXE names another velmor.exe to time, VELMOR_BENCH_SETTINGS more
+# lines for its settings file.
 # Run it inside scripts/wine-session.sh: velmor draws its window on the
 # session's display.
 set -euo pipefail
@@ -11,7 +13,7 @@ BUILD=$(cd "$1" && pwd)
 ROUNDS=${2:-3}
 BENCH=$BUILD/tools/launcherupdatebench/launcher_update_bench.exe
 PUBLISHER=$BUILD/tools/publisher/publisher.exe
-VELMOR=$BUILD/launcher/velmor.exe
+VELMOR=${VELMOR_EXE:-$BUILD/launcher/velmor.exe}
 for exe in "$BENCH" "$PUBLISHER" "$VELMOR"; do
   [ -x "$exe" ] || { echo "build $(basename "$exe") first" >&2; exit 1; }
 done
