@@ -1,8 +1,7 @@
 #include "AsynchronismReadPackagedFile.h"
 
-#include <cstdlib>
-
 #include "BufferCursor.h"
+#include "DecodeBuffers.h"
 #include "EntryCodec.h"
 #include "FileMappingBuffer.h"
 #include "PackageFile.h"
@@ -24,7 +23,7 @@ AsynchronismReadPackagedFile::~AsynchronismReadPackagedFile() {
     stop_ = true;
   }
   worker_.Join();
-  std::free(buffer_);
+  DecodeBuffers::Give(buffer_, size_);
   delete view_;
 }
 
@@ -58,7 +57,7 @@ void AsynchronismReadPackagedFile::Load() {
   }
   if (entry_.storedSize == 0) {
     if (size != 0) return Finish(false, 0);
-    char* empty = static_cast<char*>(std::malloc(1));
+    char* empty = DecodeBuffers::Take(0);
     if (empty == nullptr) return Finish(false, 0);
     empty[0] = 0;
     {
@@ -72,7 +71,9 @@ void AsynchronismReadPackagedFile::Load() {
   if (view == nullptr) return Finish(false, 0);
   const int method = StoredMethod(entry_.method);
   if (method == kMethodStored) {
-    if (size != entry_.storedSize) {
+    const bool valid =
+        CheckEntryContent(method, view->Data(), view->Size(), size) == EntryDecodeResult::kDecoded;
+    if (!valid) {
       delete view;
       return Finish(false, 0);
     }
@@ -82,20 +83,10 @@ void AsynchronismReadPackagedFile::Load() {
     }
     return Finish(true, size);
   }
-  if ((method != kMethodLzo && method != kMethodLzma) || size == 0xFFFFFFFFu) {
-    delete view;
-    return Finish(false, 0);
-  }
-  char* buffer = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
-  const bool decoded = buffer != nullptr &&
-                       DecodeEntry(method, view->Data(), view->Size(),
-                                   reinterpret_cast<uint8_t*>(buffer), size);
+  EntryDecodeResult result;
+  char* buffer = DecodeBuffers::Decode(method, view->Data(), view->Size(), size, &result);
   delete view;
-  if (!decoded) {
-    std::free(buffer);
-    return Finish(false, 0);
-  }
-  buffer[size] = 0;
+  if (buffer == nullptr) return Finish(false, 0);
   {
     ScopedLock guard(lock_);
     buffer_ = buffer;

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "CriticalSection.h"
-#include "FileSystem.h"
 #include "PackageFormat.h"
+#include "ReadOnlyFile.h"
 #include "Thread.h"
 
 namespace FileSystem {
@@ -11,7 +11,7 @@ namespace FileSystem {
 class FileMappingBuffer;
 class PackageFile;
 
-class AsynchronismReadPackagedFile final : public IReadFile {
+class AsynchronismReadPackagedFile final : public ReadOnlyFile {
  public:
   AsynchronismReadPackagedFile(PackageFile* package, const FileIndexEntry& entry);
   ~AsynchronismReadPackagedFile() override;
@@ -26,15 +26,7 @@ class AsynchronismReadPackagedFile final : public IReadFile {
   bool IsLoaded() override;
   bool IsFailed() override;
   int32_t GetLoadedSize() override;
-  bool IsDownloading() override { return false; }
-  bool IsDownloadSucceeded() override { return true; }
-  bool IsDownloadFailed() override { return false; }
-  int32_t GetDownloadedSize() override { return 0; }
-  int32_t GetTotalSize() override { return 0; }
-  float GetSpeed() override { return 0.0f; }
-  uint32_t GetVersion() override { return 0; }
   bool IsPackaged() override { return true; }
-  void Release() override { delete this; }
 
  private:
   static void Run(void* self);

@@ -5,12 +5,12 @@
 #include <cstdio>
 
 #include "CriticalSection.h"
-#include "FileSystem.h"
+#include "ReadOnlyFile.h"
 #include "Thread.h"
 
 namespace FileSystem {
 
-class AsynchronismReadUnPackagedFile final : public IReadFile {
+class AsynchronismReadUnPackagedFile final : public ReadOnlyFile {
  public:
   explicit AsynchronismReadUnPackagedFile(FILE* file);  // takes ownership
   ~AsynchronismReadUnPackagedFile() override;
@@ -25,15 +25,7 @@ class AsynchronismReadUnPackagedFile final : public IReadFile {
   bool IsLoaded() override;
   bool IsFailed() override;
   int32_t GetLoadedSize() override;
-  bool IsDownloading() override { return false; }
-  bool IsDownloadSucceeded() override { return true; }
-  bool IsDownloadFailed() override { return false; }
-  int32_t GetDownloadedSize() override { return 0; }
-  int32_t GetTotalSize() override { return 0; }
-  float GetSpeed() override { return 0.0f; }
-  uint32_t GetVersion() override { return 0; }
   bool IsPackaged() override { return false; }
-  void Release() override { delete this; }
 
  private:
   static constexpr uint32_t kChunkSize = 1024;

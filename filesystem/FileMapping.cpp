@@ -10,6 +10,20 @@
 
 namespace FileSystem {
 
+namespace {
+
+// The same for the process's whole life.
+uint64_t AllocationGranularity() {
+  static const uint64_t granularity = [] {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return static_cast<uint64_t>(info.dwAllocationGranularity);
+  }();
+  return granularity;
+}
+
+}  // namespace
+
 FileMapping* FileMapping::Create(const char* path, bool write, uint32_t maxSize) {
   if (path == nullptr) return nullptr;
   bool created = false;
@@ -36,6 +50,17 @@ FileMapping* FileMapping::Create(const char* path, bool write, uint32_t maxSize)
     _close(fd);
     return nullptr;
   }
+  // The section never reaches past the size it was made with, so that size
+  // is what every view is checked against for the mapping's life: a file
+  // grown later by another process only shows through a fresh open.
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(file, &length) || length.QuadPart <= 0) {
+    CloseHandle(handle);
+    _close(fd);
+    return nullptr;
+  }
+  uint64_t size = static_cast<uint64_t>(length.QuadPart);
+  if (created && size > maxSize) size = maxSize;
   FileMapping* mapping = new (std::nothrow) FileMapping();
   ViewRegistry* views = new (std::nothrow) ViewRegistry();
   if (mapping == nullptr || views == nullptr) {
@@ -49,6 +74,7 @@ FileMapping* FileMapping::Create(const char* path, bool write, uint32_t maxSize)
   mapping->handle_ = handle;
   mapping->views_ = views;
   mapping->write_ = write;
+  mapping->size_ = size;
   return mapping;
 }
 
@@ -65,9 +91,8 @@ FileMapping::~FileMapping() {
 }
 
 bool FileMapping::GetFileSize(uint64_t* size) const {
-  LARGE_INTEGER length;
-  if (fd_ == -1 || !GetFileSizeEx(FileHandle(), &length) || length.QuadPart < 0) return false;
-  *size = static_cast<uint64_t>(length.QuadPart);
+  if (fd_ == -1) return false;
+  *size = size_;
   return true;
 }
 
@@ -82,9 +107,7 @@ FileMappingBuffer* FileMapping::MapView(uint64_t offset, uint32_t length, bool r
     length = static_cast<uint32_t>(fileSize - offset);
   }
   if (offset > fileSize || length > fileSize - offset) return nullptr;
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  const uint64_t granularity = info.dwAllocationGranularity;
+  const uint64_t granularity = AllocationGranularity();
   const uint64_t start = offset - offset % granularity;
   const uint64_t viewSize = offset - start + length;
   if (viewSize > static_cast<uint64_t>(SIZE_MAX)) return nullptr;

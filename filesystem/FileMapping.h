@@ -23,7 +23,8 @@ class FileMapping {
   // A view of [offset, offset + length); length 0 means the rest of the file.
   // Null for a write view of a read-only mapping or a range outside the file.
   FileMappingBuffer* MapView(uint64_t offset, uint32_t length, bool read, bool write);
-  // The file's current size, from its descriptor.
+  // The size of the mapped file, taken once when the mapping was made (our
+  // own creation included): a view can reach no further while it lives.
   bool GetFileSize(uint64_t* size) const;
   HANDLE FileHandle() const;
   bool IsWrite() const { return write_; }
@@ -34,6 +35,7 @@ class FileMapping {
   int fd_ = -1;
   HANDLE handle_ = nullptr;
   ViewRegistry* views_ = nullptr;
+  uint64_t size_ = 0;
   bool write_ = false;
 };
 

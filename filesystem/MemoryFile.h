@@ -2,13 +2,13 @@
 // content.
 #pragma once
 
-#include "FileSystem.h"
+#include "ReadOnlyFile.h"
 
 namespace FileSystem {
 
-class MemoryFile final : public IReadFile {
+class MemoryFile final : public ReadOnlyFile {
  public:
-  // Takes ownership of a malloc'ed buffer of size + 1 bytes.
+  // Takes ownership of a buffer of DecodeBuffers::Take(size).
   MemoryFile(char* buffer, uint32_t size);
   // An empty file: a one-byte buffer holding 0; null when out of memory.
   static MemoryFile* CreateEmpty();
@@ -20,19 +20,7 @@ class MemoryFile final : public IReadFile {
   int32_t GetSize() override { return static_cast<int32_t>(size_); }
   const char* GetBuffer() override { return buffer_; }
   bool IsBufferOwned() override { return true; }
-  bool IsLoading() override { return false; }
-  bool IsLoaded() override { return true; }
-  bool IsFailed() override { return false; }
-  int32_t GetLoadedSize() override { return GetSize(); }
-  bool IsDownloading() override { return false; }
-  bool IsDownloadSucceeded() override { return true; }
-  bool IsDownloadFailed() override { return false; }
-  int32_t GetDownloadedSize() override { return 0; }
-  int32_t GetTotalSize() override { return 0; }
-  float GetSpeed() override { return 0.0f; }
-  uint32_t GetVersion() override { return 0; }
   bool IsPackaged() override { return true; }
-  void Release() override { delete this; }
 
  private:
   char* buffer_;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "AsynchronismReadPackagedFile.h"
+#include "DecodeBuffers.h"
 #include "Directories.h"
 #include "DownloadPackageWalker.h"
 #include "EntryCodec.h"
@@ -230,47 +231,28 @@ IReadFile* PackageManager::OpenPackagedFile(const ResourceKey& key, const char* 
     return loose;
   }
   if (async) return new (std::nothrow) AsynchronismReadPackagedFile(found.package, entry);
-  FileMappingBuffer* view = found.package->MapEntry(entry);
+  std::unique_ptr<FileMappingBuffer> view(found.package->MapEntry(entry));
   if (view == nullptr) return entry.size == 0 ? MemoryFile::CreateEmpty() : nullptr;
   const int method = StoredMethod(entry.method);
   if (method == kMethodStored) {
-    if (entry.size == entry.storedSize) {
-      IReadFile* file = new (std::nothrow) PackagedFile(view);
-      if (file == nullptr) delete view;
-      return file;
-    }
-    delete view;
-    return nullptr;
+    if (CheckEntryContent(method, view->Data(), view->Size(), entry.size) !=
+        EntryDecodeResult::kDecoded)
+      return nullptr;
+    IReadFile* file = new (std::nothrow) PackagedFile(view.get());
+    if (file != nullptr) view.release();
+    return file;
   }
-  if ((method != kMethodLzo && method != kMethodLzma) || entry.size == 0xFFFFFFFFu) {
-    delete view;
-    return nullptr;
-  }
-  // An LZMA block names its own length: one that disagrees with the entry is
-  // refused before any decoding.
-  if (method == kMethodLzma && LzmaBlockUncompressedSize(view->Data(), view->Size()) != entry.size) {
-    delete view;
-    return nullptr;
-  }
-  char* buffer = static_cast<char*>(std::malloc(static_cast<size_t>(entry.size) + 1));
-  const bool decoded = buffer != nullptr && DecodeEntry(method, view->Data(), view->Size(),
-                                                        reinterpret_cast<uint8_t*>(buffer),
-                                                        entry.size);
-  delete view;
-  if (!decoded) {
-    if (buffer != nullptr)
+  EntryDecodeResult result;
+  char* buffer = DecodeBuffers::Decode(method, view->Data(), view->Size(), entry.size, &result);
+  view.reset();
+  if (buffer == nullptr) {
+    if (result == EntryDecodeResult::kDecodeError)
       Log(kLogError, "Decompress file failed when open file \"%s\".", name != nullptr ? name : "");
-    std::free(buffer);
     return nullptr;
   }
-  buffer[entry.size] = 0;
   IReadFile* file = new (std::nothrow) MemoryFile(buffer, entry.size);
-  if (file == nullptr) std::free(buffer);
+  if (file == nullptr) DecodeBuffers::Give(buffer, entry.size);
   return file;
-}
-
-IReadFile* PackageManager::OpenVersionConfig() {
-  return OpenPackagedFile(HashResourceName("version.pcfg"), "version.pcfg", false);
 }
 
 bool PackageManager::ReplaceOrSkip(const ResourceKey& key, uint32_t version, int storedMethod,
@@ -396,22 +378,17 @@ ContentBuffer NoContent() { return ContentBuffer(nullptr, &FreeBuffer); }
 enum class DecodeResult { kDecoded, kDecodeError, kInvalid };
 
 // Decodes stored content by method into a new buffer of size + 1 bytes whose
-// last byte is 0. Method 0 is valid only when the stored length is the size.
+// last byte is 0; the buffer is a malloc block, as its taker frees it.
 DecodeResult DecodeContent(int method, const uint8_t* src, uint32_t srcLen, uint32_t size,
                            ContentBuffer* out) {
-  if (method != kMethodStored && method != kMethodLzo && method != kMethodLzma)
-    return DecodeResult::kInvalid;
-  if (method == kMethodStored && srcLen != size) return DecodeResult::kInvalid;
-  // size + 1 must not wrap where size_t has 32 bits.
-  if (size == UINT32_MAX) return DecodeResult::kInvalid;
+  const EntryDecodeResult check = CheckEntryContent(method, src, srcLen, size);
+  if (check == EntryDecodeResult::kInvalid) return DecodeResult::kInvalid;
+  if (check != EntryDecodeResult::kDecoded) return DecodeResult::kDecodeError;
   ContentBuffer buffer(static_cast<uint8_t*>(std::malloc(size_t{size} + 1)), &FreeBuffer);
   if (buffer == nullptr) return DecodeResult::kInvalid;
-  if (method == kMethodStored) {
-    if (size != 0) std::memcpy(buffer.get(), src, size);
-  } else if (!DecodeEntry(method, src, srcLen, buffer.get(), size)) {
-    return DecodeResult::kDecodeError;
-  }
-  buffer.get()[size] = 0;
+  const EntryDecodeResult decoded = DecodeEntryContent(method, src, srcLen, size, buffer.get());
+  if (decoded == EntryDecodeResult::kInvalid) return DecodeResult::kInvalid;
+  if (decoded != EntryDecodeResult::kDecoded) return DecodeResult::kDecodeError;
   *out = std::move(buffer);
   return DecodeResult::kDecoded;
 }

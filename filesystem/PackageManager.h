@@ -69,8 +69,6 @@ class PackageManager {
   bool IndexEntry(PackageFile* package, uint32_t slotOffset, const FileIndexEntry* entry);
 
   IReadFile* OpenPackagedFile(const ResourceKey& key, const char* name, bool async);
-  // The locally stored "version.pcfg", without link resolution.
-  IReadFile* OpenVersionConfig();
   bool AddFile(const ResourceKey& key, uint32_t version, int storedMethod, int wantedMethod,
                uint8_t flags, uint32_t size, const void* data, uint32_t storedSize,
                uint32_t capacity);

@@ -1,13 +1,13 @@
 // An entry stored as is, read straight from its view of the package.
 #pragma once
 
-#include "FileSystem.h"
+#include "ReadOnlyFile.h"
 
 namespace FileSystem {
 
 class FileMappingBuffer;
 
-class PackagedFile final : public IReadFile {
+class PackagedFile final : public ReadOnlyFile {
  public:
   explicit PackagedFile(FileMappingBuffer* view);  // takes ownership
   ~PackagedFile() override;
@@ -18,19 +18,7 @@ class PackagedFile final : public IReadFile {
   int32_t GetSize() override { return static_cast<int32_t>(size_); }
   const char* GetBuffer() override { return data_; }
   bool IsBufferOwned() override { return false; }
-  bool IsLoading() override { return false; }
-  bool IsLoaded() override { return true; }
-  bool IsFailed() override { return false; }
-  int32_t GetLoadedSize() override { return static_cast<int32_t>(size_); }
-  bool IsDownloading() override { return false; }
-  bool IsDownloadSucceeded() override { return true; }
-  bool IsDownloadFailed() override { return false; }
-  int32_t GetDownloadedSize() override { return 0; }
-  int32_t GetTotalSize() override { return 0; }
-  float GetSpeed() override { return 0.0f; }
-  uint32_t GetVersion() override { return 0; }
   bool IsPackaged() override { return true; }
-  void Release() override { delete this; }
 
  private:
   FileMappingBuffer* view_;

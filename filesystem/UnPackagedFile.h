@@ -4,11 +4,11 @@
 
 #include <cstdio>
 
-#include "FileSystem.h"
+#include "ReadOnlyFile.h"
 
 namespace FileSystem {
 
-class UnPackagedFile final : public IReadFile {
+class UnPackagedFile final : public ReadOnlyFile {
  public:
   explicit UnPackagedFile(FILE* file);  // takes ownership
   ~UnPackagedFile() override;
@@ -19,19 +19,7 @@ class UnPackagedFile final : public IReadFile {
   int32_t GetSize() override { return size_; }
   const char* GetBuffer() override;
   bool IsBufferOwned() override { return true; }
-  bool IsLoading() override { return false; }
-  bool IsLoaded() override { return true; }
-  bool IsFailed() override { return false; }
-  int32_t GetLoadedSize() override { return size_; }
-  bool IsDownloading() override { return false; }
-  bool IsDownloadSucceeded() override { return true; }
-  bool IsDownloadFailed() override { return false; }
-  int32_t GetDownloadedSize() override { return 0; }
-  int32_t GetTotalSize() override { return 0; }
-  float GetSpeed() override { return 0.0f; }
-  uint32_t GetVersion() override { return 0; }
   bool IsPackaged() override { return false; }
-  void Release() override { delete this; }
 
  private:
   FILE* file_;

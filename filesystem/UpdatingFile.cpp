@@ -1,8 +1,8 @@
 #include "UpdatingFile.h"
 
 #include <cstdlib>
-#include <cstring>
 
+#include "BufferCursor.h"
 #include "HttpDownloader.h"
 #include "UpdateManager.h"
 
@@ -24,30 +24,15 @@ UpdatingFile::~UpdatingFile() {
 // Read and Seek use the buffer without the lock: it is set once, before
 // loaded becomes true, and never changed afterwards.
 bool UpdatingFile::Read(char* buffer, uint32_t n) {
-  if (buffer == nullptr || !IsLoaded() || buffer_ == nullptr) return false;
-  const uint64_t end = static_cast<uint64_t>(position_) + n;
-  if (end > size_) return false;
-  std::memcpy(buffer, buffer_ + position_, n);
-  position_ = static_cast<int32_t>(end);
-  return true;
+  if (!IsLoaded() || buffer_ == nullptr) return false;
+  return CursorRead(buffer_, size_, &position_, buffer, n);
 }
 
 bool UpdatingFile::Seek(int32_t offset, int origin) {
-  const uint32_t size = static_cast<uint32_t>(GetSize());
-  int64_t base = 0;
-  switch (origin) {
-    case 0: base = 0; break;
-    case 1: base = position_; break;
-    case 2: base = size; break;
-    default: return false;
-  }
-  const int64_t target = base + offset;
-  if (target < 0 || target > static_cast<int64_t>(size)) return false;
-  position_ = static_cast<int32_t>(target);
-  return true;
+  return CursorSeek(static_cast<uint32_t>(GetSize()), &position_, offset, origin);
 }
 
-int32_t UpdatingFile::Tell() { return position_; }
+int32_t UpdatingFile::Tell() { return static_cast<int32_t>(position_); }
 
 int32_t UpdatingFile::GetSize() {
   ScopedLock guard(lock_);

@@ -64,7 +64,7 @@ class UpdatingFile final : public IReadFile {
   CriticalSection lock_;
   char* buffer_ = nullptr;
   uint32_t size_ = 0;
-  int32_t position_ = 0;
+  uint32_t position_ = 0;
   bool loading_ = true;
   bool failed_ = false;
   bool loaded_ = false;

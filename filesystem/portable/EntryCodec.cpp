@@ -2,6 +2,7 @@
 #include "EntryCodec.h"
 
 #include <cstddef>
+#include <cstring>
 #include <new>
 
 #include <lzo/lzo1x.h>
@@ -83,6 +84,37 @@ bool DecodeEntry(int method, const uint8_t* src, uint32_t srcLen, uint8_t* dest,
   if (method == kMethodLzo) return DecodeLzo(src, srcLen, dest, size);
   if (method == kMethodLzma) return DecodeLzma(src, srcLen, dest, size);
   return false;
+}
+
+EntryDecodeResult CheckEntryContent(int method, const uint8_t* src, uint32_t srcLen,
+                                    uint32_t size) {
+  if (method != kMethodStored && method != kMethodLzo && method != kMethodLzma)
+    return EntryDecodeResult::kInvalid;
+  if (method == kMethodStored && srcLen != size) return EntryDecodeResult::kInvalid;
+  // size + 1 must not wrap where size_t has 32 bits.
+  if (size == UINT32_MAX) return EntryDecodeResult::kInvalid;
+  // The block names its own length: one that disagrees is refused before
+  // any decoding.
+  if (method == kMethodLzma && LzmaBlockUncompressedSize(src, srcLen) != size)
+    return EntryDecodeResult::kSizeRefused;
+  return EntryDecodeResult::kDecoded;
+}
+
+EntryDecodeResult DecodeEntryContent(int method, const uint8_t* src, uint32_t srcLen,
+                                     uint32_t size, uint8_t* dest) {
+  if (dest == nullptr) return EntryDecodeResult::kInvalid;
+  const EntryDecodeResult check = CheckEntryContent(method, src, srcLen, size);
+  if (check != EntryDecodeResult::kDecoded) return check;
+  if (method == kMethodStored) {
+    if (size != 0) {
+      if (src == nullptr) return EntryDecodeResult::kInvalid;
+      std::memcpy(dest, src, size);
+    }
+  } else if (!DecodeEntry(method, src, srcLen, dest, size)) {
+    return EntryDecodeResult::kDecodeError;
+  }
+  dest[size] = 0;
+  return EntryDecodeResult::kDecoded;
 }
 
 int EncodeEntry(int wantedMethod, const uint8_t* src, uint32_t size, std::vector<uint8_t>* out) {

@@ -51,6 +51,24 @@ int LzmaBlockDecompress(uint8_t* dest, uint32_t* destLen, const uint8_t* src, ui
 // writes beyond dest + size; false for method 0 or any other method.
 bool DecodeEntry(int method, const uint8_t* src, uint32_t srcLen, uint8_t* dest, uint32_t size);
 
+// What became of one entry's content. kInvalid: the entry's own fields rule
+// it out (an unknown method, a stored length that is not the size, a size
+// whose terminating byte would not fit in 32 bits). kSizeRefused: an LZMA
+// block names another length than the entry. kDecodeError: the codec failed
+// or produced another length.
+enum class EntryDecodeResult { kDecoded, kInvalid, kSizeRefused, kDecodeError };
+
+// The rules an entry meets before any buffer is taken for its content.
+EntryDecodeResult CheckEntryContent(int method, const uint8_t* src, uint32_t srcLen,
+                                    uint32_t size);
+
+// The one decoder of entries: checks as CheckEntryContent, then copies
+// (method 0) or decodes the stored bytes into dest, which has room for
+// size + 1 bytes, and puts a 0 byte after the content. Nothing is written
+// beyond dest + size + 1.
+EntryDecodeResult DecodeEntryContent(int method, const uint8_t* src, uint32_t srcLen,
+                                     uint32_t size, uint8_t* dest);
+
 // Encodes content for a wanted method: 0 the content itself, 1 LZO1X-999 at
 // level 8, 2 an LZMA block. *out receives the bytes to store; the result is
 // the method actually used: the compressed form only when compression

@@ -45,6 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t len) {
   // Exactly `size` bytes, so the sanitizer sees any write past the entry.
   std::unique_ptr<uint8_t[]> dest(new uint8_t[size ? size : 1]);
   FileSystem::DecodeEntry(method, stored, storedLen, dest.get(), size);
+  // The entry decoder the readers use: exactly size + 1 bytes of room.
+  std::unique_ptr<uint8_t[]> content(new uint8_t[size_t{size} + 1]);
+  if (FileSystem::DecodeEntryContent(method, stored, storedLen, size, content.get()) ==
+          FileSystem::EntryDecodeResult::kDecoded &&
+      content[size] != 0)
+    std::abort();
 
   if ((data[0] & 2) && storedLen <= 4096) RoundTrip(FileSystem::kMethodLzo, stored, storedLen);
   return 0;
