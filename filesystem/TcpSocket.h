@@ -77,9 +77,14 @@ class TcpSocket {
   bool WaitForConnect(uint32_t timeoutMs);
   Poll PollConnect();
   void WaitUntil(bool writable);
+  void WaitForData();
+  void WatchReads();
 
   IStopSignal& stop_;
   SOCKET socket_ = INVALID_SOCKET;
+  // Set by the system when bytes or the peer's close arrive on the connected
+  // socket; null when it could not be had, and then a select waits instead.
+  HANDLE readable_ = nullptr;
   bool connected_ = false;
 };
 
