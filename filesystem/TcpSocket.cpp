@@ -156,42 +156,19 @@ void TcpSocket::WaitUntil(bool writable) {
 }
 
 TcpSocket::Transfer TcpSocket::Send(const char* bytes, size_t count, uint32_t timeLimitMs) {
-  const uint64_t start = Clock::MicrosecondsNow();
-  Transfer transfer;
-  while (transfer.count < count) {
-    if (stop_.IsStopRequested()) {
-      transfer.end = End::kStopped;
-      return transfer;
-    }
-    if (timeLimitMs != kNoTimeLimit && Clock::MillisecondsSince(start) >= timeLimitMs) {
-      transfer.end = End::kTimedOut;
-      return transfer;
-    }
-    const int result =
-        send(socket_, bytes + transfer.count, ChunkOf(count - transfer.count), 0);
-    if (result == SOCKET_ERROR) {
-      const int error = WSAGetLastError();
-      if (IsRetryable(error)) {
-        WaitUntil(true);
-        continue;
-      }
-      transfer.end = End::kError;
-      transfer.systemError = error;
-      Close();
-      return transfer;
-    }
-    if (result == 0) {
-      transfer.end = End::kClosed;
-      Close();
-      return transfer;
-    }
-    transfer.count += static_cast<size_t>(result);
-  }
-  return transfer;
+  return Move(const_cast<char*>(bytes), count, Direction::kSend, false, timeLimitMs);
 }
 
 TcpSocket::Transfer TcpSocket::Receive(char* buffer, size_t count, bool returnOnAnyData,
                                        bool peek, uint32_t timeLimitMs) {
+  return Move(buffer, count, peek ? Direction::kPeek : Direction::kReceive,
+              returnOnAnyData || peek, timeLimitMs);
+}
+
+// The one loop of sending and receiving: stop and the time limit are
+// looked at before every call, a call that would block waits on the socket.
+TcpSocket::Transfer TcpSocket::Move(char* bytes, size_t count, Direction direction,
+                                    bool returnOnAnyData, uint32_t timeLimitMs) {
   const uint64_t start = Clock::MicrosecondsNow();
   Transfer transfer;
   while (transfer.count < count) {
@@ -203,12 +180,16 @@ TcpSocket::Transfer TcpSocket::Receive(char* buffer, size_t count, bool returnOn
       transfer.end = End::kTimedOut;
       return transfer;
     }
-    const int result = recv(socket_, buffer + transfer.count, ChunkOf(count - transfer.count),
-                            peek ? MSG_PEEK : 0);
+    char* at = bytes + transfer.count;
+    const int chunk = ChunkOf(count - transfer.count);
+    const int result = direction == Direction::kSend
+                           ? send(socket_, at, chunk, 0)
+                           : recv(socket_, at, chunk, direction == Direction::kPeek ? MSG_PEEK : 0);
     if (result == SOCKET_ERROR) {
       const int error = WSAGetLastError();
       if (IsRetryable(error)) {
-        WaitForData();
+        if (direction == Direction::kSend) WaitUntil(true);
+        else WaitForData();
         continue;
       }
       transfer.end = End::kError;
@@ -222,7 +203,7 @@ TcpSocket::Transfer TcpSocket::Receive(char* buffer, size_t count, bool returnOn
       return transfer;
     }
     transfer.count += static_cast<size_t>(result);
-    if (returnOnAnyData || peek) break;
+    if (returnOnAnyData) break;
   }
   return transfer;
 }

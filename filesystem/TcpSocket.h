@@ -72,6 +72,10 @@ class TcpSocket {
 
  private:
   enum class Poll { kPending, kConnected, kFailed };
+  enum class Direction { kSend, kReceive, kPeek };
+
+  Transfer Move(char* bytes, size_t count, Direction direction, bool returnOnAnyData,
+                uint32_t timeLimitMs);
 
   bool SetBlocking(bool blocking);
   bool WaitForConnect(uint32_t timeoutMs);

@@ -1082,17 +1082,19 @@ void UpdateManager::RunAdder() {
     if (AdderStopping()) return;
     // Takes the package off the list once its files are filled or failed.
     AddPackage(package);
+    delete[] package.image;
   }
 }
 
 // Under the lock, in the step that fills or fails the waiting files, so no
 // reader sees those files loaded while their package still counts as in
 // flight. Only this thread takes packages off the list, so the first one is
-// the one just handled.
+// the one just handled. Its image is the adder's to free, after the lock:
+// giving megabytes back to the system is slow enough to stall the
+// scheduler and the host's queries behind it.
 void UpdateManager::TakeOffDownloaded() {
   const auto counted = downloadedKeys_.find(downloaded_.front().key);
   if (counted != downloadedKeys_.end() && --counted->second <= 0) downloadedKeys_.erase(counted);
-  delete[] downloaded_.front().image;
   downloaded_.pop_front();
 }
 
