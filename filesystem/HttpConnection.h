@@ -1,26 +1,17 @@
-// The download worker's socket: a TCP connection made with a time-out, sent
-// to and received from in non-blocking mode, polled so that the worker's
-// stop flag is seen within a few milliseconds. Failures leave the code of
-// the last error and, where the user may want to know, a log line.
+// The download worker's connection over the library's TCP socket: what a
+// failure of connecting, sending or receiving means to an HTTP exchange, as
+// the code of the last error and, where the user may want to know, a log
+// line.
 #pragma once
-
-#include <winsock2.h>
 
 #include <cstdint>
 #include <string>
 
+#include "TcpSocket.h"
+
 namespace FileSystem {
 
 class LogManager;
-
-// Asked in every wait loop whether the running task is to end.
-class IStopSignal {
- public:
-  virtual bool IsStopRequested() = 0;
-
- protected:
-  ~IStopSignal() = default;
-};
 
 class HttpConnection {
  public:
@@ -69,25 +60,18 @@ class HttpConnection {
   // Shuts the receive side down when connected, then closes the socket.
   void Close();
 
-  bool IsOpen() const { return open_; }
-  bool IsConnected() const { return connected_; }
+  bool IsOpen() const { return socket_.IsOpen(); }
+  bool IsConnected() const { return socket_.IsConnected(); }
   int32_t LastError() const { return lastError_; }
   void SetLastError(int32_t error) { lastError_ = error; }
 
  private:
-  bool ConnectWithTimeout(const sockaddr_in& address);
-  bool WaitUntilWritable();
-  void WaitForData();
-  int ReceiveWith(int count, char* buffer, bool returnOnAnyData, int flags);
-  bool SetBlocking(bool blocking);
+  int ReceiveWith(int count, char* buffer, bool returnOnAnyData, bool peek);
 
   LogManager& log_;
-  IStopSignal& stop_;
+  TcpSocket socket_;
   Timing timing_{30000, 5, 30000};
   std::string url_;
-  SOCKET socket_ = INVALID_SOCKET;
-  bool open_ = false;
-  bool connected_ = false;
   int32_t lastError_ = 0;
 };
 

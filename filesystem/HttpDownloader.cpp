@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "Clock.h"
 #include "DownloadImage.h"
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
@@ -43,15 +44,6 @@ int HeadBytesToTake(const std::string& head, const char* bytes, int count) {
     if (tail.size() > 3) tail.erase(0, 1);
   }
   return count;
-}
-
-int64_t MicrosecondsNow() {
-  LARGE_INTEGER frequency;
-  LARGE_INTEGER counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return static_cast<int64_t>(counter.QuadPart / frequency.QuadPart * 1000000 +
-                              counter.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
 }
 
 }  // namespace
@@ -196,6 +188,15 @@ bool HttpDownloader::Finish() {
   return true;
 }
 
+bool HttpDownloader::GetTaskKey(TaskKey* task) {
+  ScopedLock guard(lock_);
+  if (!hasTask_) return false;
+  task->key1 = key1_;
+  task->key2 = key2_;
+  task->version = version_;
+  return true;
+}
+
 bool HttpDownloader::TakeImage(uint8_t** image, uint32_t* size) {
   if (image == nullptr || size == nullptr) return false;
   ScopedLock guard(lock_);
@@ -318,8 +319,11 @@ void HttpDownloader::RunTask() {
     }
     connection_.Close();
   }
-  ScopedLock guard(lock_);
-  speed_ = 0.0f;
+  {
+    ScopedLock guard(lock_);
+    speed_ = 0.0f;
+  }
+  if (finished_ != nullptr) finished_->Set();
 }
 
 void HttpDownloader::GiveUp() {
@@ -892,13 +896,13 @@ bool HttpDownloader::ReceiveIntoImage() {
     downloaded = downloadedSize_;
     image = image_;
   }
-  int64_t last = MicrosecondsNow();
+  int64_t last = static_cast<int64_t>(Clock::MicrosecondsNow());
   for (;;) {
     if (IsStopRequested()) return false;
     const int want = static_cast<int>(std::min(total - downloaded, kMaxReceiveChunk));
     const int got = connection_.Receive(want, reinterpret_cast<char*>(image + downloaded), true);
     if (got <= 0) return false;
-    const int64_t now = MicrosecondsNow();
+    const int64_t now = static_cast<int64_t>(Clock::MicrosecondsNow());
     const int64_t elapsedMs = std::max<int64_t>((now - last) / 1000, 1);
     last = now;
     const uint32_t crc = DownloadImage::ContinueCrc(runningCrc_, image,

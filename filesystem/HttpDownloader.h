@@ -14,6 +14,7 @@
 #include "HttpConnection.h"
 #include "HttpRequest.h"
 #include "Thread.h"
+#include "WakeEvent.h"
 
 namespace FileSystem {
 
@@ -90,9 +91,14 @@ class HttpDownloader : private IStopSignal {
   bool IsSucceeded();
   bool IsFailed();
   bool HasTask();
-  uint32_t GetKey1() const { return key1_; }
-  uint32_t GetKey2() const { return key2_; }
-  uint32_t GetVersion() const { return version_; }
+  // The task's key and version, read under the lock Begin writes them
+  // under. False while the worker has no task.
+  struct TaskKey {
+    uint32_t key1 = 0;
+    uint32_t key2 = 0;
+    uint32_t version = 0;
+  };
+  bool GetTaskKey(TaskKey* task);
   std::string GetFileName();
   std::string GetCurrentBaseUrl();
   int GetRestartBudget();
@@ -100,8 +106,9 @@ class HttpDownloader : private IStopSignal {
   int32_t GetLastError() const { return connection_.LastError(); }
   uint32_t GetDownloadBufferStep() const { return downloadBufferStep_; }
 
-  HttpDownloader* GetNext() const { return next_; }
-  void SetNext(HttpDownloader* next) { next_ = next; }
+  // Set each time a task run ends, so that whoever collects finished tasks
+  // need not poll for them; null for none. Set before the first Begin.
+  void SetFinishedEvent(WakeEvent* finished) { finished_ = finished; }
 
  private:
   enum class PassEnd { kFailed, kCheckFailed, kSucceeded, kStopped };
@@ -171,7 +178,7 @@ class HttpDownloader : private IStopSignal {
   uint32_t runningCrc_ = 0;
   float speed_ = 0.0f;
   HttpConnection connection_;
-  HttpDownloader* next_ = nullptr;
+  WakeEvent* finished_ = nullptr;
   bool stop_ = false;
   bool busy_ = false;
   bool succeeded_ = false;

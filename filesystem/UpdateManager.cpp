@@ -84,6 +84,7 @@ bool UpdateManager::CreateWorkers(uint32_t count, uint32_t downloadBufferStep,
     std::unique_ptr<HttpDownloader> worker(
         new (std::nothrow) HttpDownloader(fileSystem_, downloadBufferStep, skipHeadRequest));
     if (worker == nullptr) return false;
+    worker->SetFinishedEvent(&schedulerWake_);
     workers_.push_back(std::move(worker));
   }
   return true;
@@ -319,7 +320,7 @@ void UpdateManager::RunScheduler() {
       if (worker->HasTask()) Collect(worker.get());
       else Schedule(worker.get());
     }
-    if (!Stopping()) Sleep(1);
+    if (!Stopping()) schedulerWake_.Wait(kPassWaitMs);
   }
   ScopedLock guard(lock_);
   workerOwner_ = WorkerOwner::kNone;
@@ -615,12 +616,14 @@ UpdatingFile* UpdateManager::InsertWaitingFile(const ResourceKey& key, uint32_t 
   if (file == nullptr) return nullptr;
   waitingFiles_.insert(waitingFiles_.begin(), file);
   for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
-    if (worker->HasTask() && worker->GetKey1() == key.hash1 && worker->GetKey2() == key.hash2 &&
-        worker->GetVersion() == version) {
+    HttpDownloader::TaskKey task;
+    if (worker->GetTaskKey(&task) && task.key1 == key.hash1 && task.key2 == key.hash2 &&
+        task.version == version) {
       file->Attach(worker.get());
       break;
     }
   }
+  schedulerWake_.Set();
   return file;
 }
 
@@ -652,8 +655,10 @@ void UpdateManager::DetachWorker(const HttpDownloader* worker) {
 
 void UpdateManager::Collect(HttpDownloader* worker) {
   if (worker->IsBusy()) return;
-  const ResourceKey key{worker->GetKey1(), worker->GetKey2()};
-  const uint32_t version = worker->GetVersion();
+  HttpDownloader::TaskKey task;
+  if (!worker->GetTaskKey(&task)) return;
+  const ResourceKey key{task.key1, task.key2};
+  const uint32_t version = task.version;
   if (worker->IsFailed()) {
     if (worker->Restart()) return;
     {
@@ -700,6 +705,7 @@ void UpdateManager::Collect(HttpDownloader* worker) {
   package.size = size;
   downloaded_.push_back(package);
   ++downloadedKeys_[key];
+  adderWake_.Set();
   for (UpdatingFile* file : waitingFiles_) {
     if (file->Key() == key && file->GetVersion() == version) {
       file->MarkDownloadSucceeded();
@@ -1012,9 +1018,11 @@ bool UpdateManager::StartDownload(HttpDownloader* worker, const ResourceKey& key
 
 // Under the lock.
 bool UpdateManager::IsInFlight(const ResourceKey& key) {
-  for (const std::unique_ptr<HttpDownloader>& worker : workers_)
-    if (worker->HasTask() && worker->GetKey1() == key.hash1 && worker->GetKey2() == key.hash2)
+  for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
+    HttpDownloader::TaskKey task;
+    if (worker->GetTaskKey(&task) && task.key1 == key.hash1 && task.key2 == key.hash2)
       return true;
+  }
   return downloadedKeys_.count(key) != 0;
 }
 
@@ -1068,23 +1076,25 @@ void UpdateManager::RunAdder() {
       }
     }
     if (!have) {
-      Sleep(1);
+      adderWake_.Wait(kPassWaitMs);
       continue;
     }
     if (AdderStopping()) return;
     // Takes the package off the list once its files are filled or failed.
     AddPackage(package);
+    delete[] package.image;
   }
 }
 
 // Under the lock, in the step that fills or fails the waiting files, so no
 // reader sees those files loaded while their package still counts as in
 // flight. Only this thread takes packages off the list, so the first one is
-// the one just handled.
+// the one just handled. Its image is the adder's to free, after the lock:
+// giving megabytes back to the system is slow enough to stall the
+// scheduler and the host's queries behind it.
 void UpdateManager::TakeOffDownloaded() {
   const auto counted = downloadedKeys_.find(downloaded_.front().key);
   if (counted != downloadedKeys_.end() && --counted->second <= 0) downloadedKeys_.erase(counted);
-  delete[] downloaded_.front().image;
   downloaded_.pop_front();
 }
 
@@ -1152,6 +1162,7 @@ void UpdateManager::FillWaitingFiles(const DownloadedPackage& package, char* buf
   groupCountStale_ = true;
   singleFileCountStale_ = true;
   TakeOffDownloaded();
+  schedulerWake_.Set();
 }
 
 void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
@@ -1169,6 +1180,7 @@ void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
   if (package.restartBudget <= 0) DownloadLost(package.key);
   else DownloadEnded(package.key);
   TakeOffDownloaded();
+  schedulerWake_.Set();
 }
 
 // ---------------------------------------------------------------------------
@@ -1177,7 +1189,9 @@ void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
 bool UpdateManager::RequestFile(const char* name, const char* updateGroup) {
   if (name == nullptr) return false;
   UpdateGroup* group = FindUpdateGroup(updateGroup);
-  return group != nullptr && group->AddFile(name);
+  if (group == nullptr || !group->AddFile(name)) return false;
+  schedulerWake_.Set();
+  return true;
 }
 
 bool UpdateManager::HasResourceGroup(const ResourceKey& key) {
@@ -1241,6 +1255,7 @@ void UpdateManager::RequestUpdateAll() {
 void UpdateManager::ForgetGivenUp() {
   givenUp_.clear();
   restartBudgets_.clear();
+  schedulerWake_.Set();
 }
 
 int UpdateManager::GetUpdateTaskCount() {

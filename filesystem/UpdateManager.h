@@ -15,6 +15,7 @@
 #include "DeltaSettings.h"
 #include "ResourceName.h"
 #include "Thread.h"
+#include "WakeEvent.h"
 #include "UpdateRuleList.h"
 
 struct UpdateServerNode;
@@ -131,6 +132,10 @@ class UpdateManager {
   bool AppendUpdateFailedResourceGroup(const char* name);
 
  private:
+  // The longest wait of the scheduler and the adder between two passes when
+  // nothing wakes them: what they cannot be told of is seen this late.
+  static constexpr DWORD kPassWaitMs = 1;
+
   struct DownloadedPackage {
     ResourceKey key{0, 0};
     uint32_t version = 0;
@@ -289,6 +294,12 @@ class UpdateManager {
   Thread initialisationThread_;
   Thread adderThread_;
   CriticalSection lock_;
+  // Set by a worker whose task run ended, a new waiting file, a new request
+  // and a package the adder is done with; declared before the workers, which
+  // hold it until they are gone.
+  WakeEvent schedulerWake_;
+  // Set when a downloaded package is queued for the adder.
+  WakeEvent adderWake_;
   // Newest first.
   std::vector<UpdatingFile*> waitingFiles_;
   std::unique_ptr<UpdateServerList> servers_;

@@ -4,21 +4,20 @@
 // the first good answer.
 #pragma once
 
-#include <winsock2.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "BaseUrl.h"
 #include "CriticalSection.h"
+#include "TcpSocket.h"
 #include "Thread.h"
 
 namespace FileSystem {
 
 class FileSystem;
 
-class UpdateServer {
+class UpdateServer : private IStopSignal {
  public:
   explicit UpdateServer(FileSystem* fileSystem);
   // Stops a running query and waits for its thread.
@@ -59,11 +58,11 @@ class UpdateServer {
   static void Run(void* self);
   void Query();
   bool Connect(const std::string& host, uint32_t port);
-  bool WaitForConnect();
   bool Send(const std::string& bytes);
   bool Receive(uint8_t* buffer, size_t size);
-  void CloseSocket();
-  bool Stopping();
+  uint32_t ReceiveTimeoutMs();
+  bool IsStopRequested() override;
+  bool Stopping() { return IsStopRequested(); }
   void EndFailed();
   void EndSucceeded(uint32_t version, std::vector<BaseUrl>* urls);
 
@@ -78,15 +77,13 @@ class UpdateServer {
   uint32_t connectTimeoutMs_ = kConnectTimeoutMs;
   uint32_t socketTimeoutMs_ = kSocketTimeoutMs;
   uint32_t receiveTimeoutMs_ = kReceiveTimeoutMs;
-  // The socket and its two flags belong to the query thread alone.
-  SOCKET socket_ = INVALID_SOCKET;
+  // The socket belongs to the query thread alone.
+  TcpSocket socket_;
   UpdateServer* next_ = nullptr;
   bool stop_ = false;
   bool done_ = false;
   bool succeeded_ = false;
   bool failed_ = false;
-  bool socketOpen_ = false;
-  bool connected_ = false;
 };
 
 }  // namespace FileSystem

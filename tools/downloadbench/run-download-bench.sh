@@ -1,13 +1,22 @@
 #!/bin/bash
-# Downloads one 256 MiB download package from loopback nginx with
-# HttpDownloader (under Wine) and with Debian's curl, alternating, three
-# times each, and prints the ratios of wall and CPU times (ours / curl).
+# Downloads one 256 MiB download package from loopback nginx, RUNS times
+# (default 5) in turn with HttpDownloader and its same-platform peers, all
+# Win32 programs in this Wine session: a raw WinSock receive loop with the
+# worker's receive-buffer size and CRC (winsock_peer) and libcurl with its
+# default settings (curl_peer); Debian's curl is kept as a native
+# reference. Prints median, minimum and maximum of each row and the ratios
+# of the medians (target: HttpDownloader <= 1.05x the WinSock loop).
 #   tools/downloadbench/run-download-bench.sh <Windows build dir>
 # Run it inside scripts/wine-session.sh so that Wine starts warm.
 set -euo pipefail
 BUILD=$(cd "$1" && pwd)
+RUNS=${RUNS:-5}
 BENCH="$BUILD/tools/downloadbench/download_bench.exe"
-[ -x "$BENCH" ] || { echo "build download_bench first" >&2; exit 1; }
+WINSOCK="$BUILD/tools/netpeers/winsock_peer.exe"
+CURLPEER="$BUILD/tools/netpeers/curl_peer.exe"
+for exe in "$BENCH" "$WINSOCK" "$CURLPEER"; do
+  [ -x "$exe" ] || { echo "build $(basename "$exe" .exe) first" >&2; exit 1; }
+done
 . "$(dirname "$0")/../../tests/fixtures/loopback-nginx.sh"
 nginx_setup
 SIZE=$((256 * 1024 * 1024))
@@ -25,26 +34,41 @@ nginx_start "$NGINX_WORK/root"
 
 . "$BUILD/wine-env.sh"
 URL="http://127.0.0.1:$NGINX_PORT/d/"
-ours_wall=(); ours_cpu=(); curl_wall=(); curl_cpu=()
-for run in 1 2 3; do
-  line=$("$VELMOR_WINE" "$BENCH" "$URL" pkg.pak | tr -d '\r')
-  echo "HttpDownloader run $run: $line"
-  ours_wall+=("$(echo "$line" | awk '{print $2}')")
-  ours_cpu+=("$(echo "$line" | awk '{print $4}')")
-  # curl writes into memory too (a file in /dev/shm), as the downloader
-  # keeps the whole image in memory; /dev/null alone is shown for scale.
+RESULTS="$NGINX_WORK/results.txt"
+: > "$RESULTS"
+# One row: "<name> <wall> <cpu>" from a line "wall <s> cpu <s> ...".
+record() {
+  local name=$1 line=$2
+  echo "$name: $line"
+  case "$line" in wall*) echo "$name $(echo "$line" | awk '{print $2, $4}')" >> "$RESULTS" ;; esac
+}
+for run in $(seq "$RUNS"); do
+  echo "-- run $run"
+  record HttpDownloader "$("$VELMOR_WINE" "$BENCH" "$URL" pkg.pak | tr -d '\r')"
+  record winsock-loop "$("$VELMOR_WINE" "$WINSOCK" 127.0.0.1 "$NGINX_PORT" /d/pkg.pak | tr -d '\r')"
+  record libcurl-win32 "$("$VELMOR_WINE" "$CURLPEER" "${URL}pkg.pak" | tr -d '\r')"
+  # The native reference writes into memory too (a file in /dev/shm).
   times=$(/usr/bin/time -f "%e %U %S" curl -s -o /dev/shm/velmor-bench.$$ "${URL}pkg.pak" 2>&1)
   rm -f /dev/shm/velmor-bench.$$
-  null=$(/usr/bin/time -f "%e %U %S" curl -s -o /dev/null "${URL}pkg.pak" 2>&1)
-  echo "curl run $run: wall/user/sys $times (to /dev/null: $null)"
-  curl_wall+=("$(echo "$times" | awk '{print $1}')")
-  curl_cpu+=("$(echo "$times" | awk '{print $2 + $3}')")
+  record curl-native "$(echo "$times" | awk '{printf "wall %s cpu %.2f", $1, $2 + $3}')"
 done
-python3 - "${ours_wall[*]}" "${ours_cpu[*]}" "${curl_wall[*]}" "${curl_cpu[*]}" <<'PY'
-import statistics, sys
-ow, oc, cw, cc = ([float(x) for x in a.split()] for a in sys.argv[1:5])
-print("median wall: HttpDownloader %.3f s, curl %.3f s, ratio %.2f" % (
-    statistics.median(ow), statistics.median(cw), statistics.median(ow) / statistics.median(cw)))
-print("median cpu:  HttpDownloader %.3f s, curl %.3f s, ratio %.2f" % (
-    statistics.median(oc), statistics.median(cc), statistics.median(oc) / max(statistics.median(cc), 1e-3)))
+python3 - "$RESULTS" "$RUNS" <<'PY'
+import collections, statistics, sys
+rows = collections.OrderedDict()
+for line in open(sys.argv[1]):
+    name, wall, cpu = line.split()
+    rows.setdefault(name, ([], []))
+    rows[name][0].append(float(wall)); rows[name][1].append(float(cpu))
+print("\n%d runs each, alternating; seconds (median [min - max])" % int(sys.argv[2]))
+print("%-16s %-26s %-26s" % ("", "wall", "cpu"))
+for name, (wall, cpu) in rows.items():
+    print("%-16s %.3f [%.3f - %.3f]      %.3f [%.3f - %.3f]" % (
+        name, statistics.median(wall), min(wall), max(wall),
+        statistics.median(cpu), min(cpu), max(cpu)))
+ours = statistics.median(rows["HttpDownloader"][0])
+for peer in ("winsock-loop", "libcurl-win32", "curl-native"):
+    if peer in rows:
+        print("HttpDownloader / %-14s wall ratio %.2f%s" % (
+            peer, ours / statistics.median(rows[peer][0]),
+            "  (target <= 1.05)" if peer == "winsock-loop" else ""))
 PY
