@@ -19,13 +19,14 @@
 #include "EntryCodec.h"
 #include "FileMappingBuffer.h"
 #include "FileSystem.h"
-#include "FileSystemFacade.h"
+#include "KeyReadiness.h"
+#include "LogManager.h"
 #include "MemoryFile.h"
 #include "PackageFile.h"
 #include "PackagedFile.h"
 #include "UnPackagedFile.h"
 #include "UnpackagedName.h"
-#include "UpdateManager.h"
+#include "WriteFile.h"
 
 namespace FileSystem {
 
@@ -41,16 +42,17 @@ PackageManager::~PackageManager() {
 }
 
 void PackageManager::Log(int level, const char* format, const char* text) {
-  if (fileSystem_ != nullptr) fileSystem_->Logger().Log(level, format, text);
+  if (log_ != nullptr) log_->Log(level, format, text);
 }
 
-bool PackageManager::Init(FileSystem* fileSystem, bool updateMode, const char* root,
-                          const char* baseName, const char* extension,
+bool PackageManager::Init(LogManager& log, KeyReadiness* readiness, bool updateMode,
+                          const char* root, const char* baseName, const char* extension,
                           const PackagePathNode* extraPackages, uint32_t maxPackageSize,
                           uint32_t maxDeltaPackageSize) {
   ClearIndex();
   ClosePackages();
-  fileSystem_ = fileSystem;
+  log_ = &log;
+  readiness_ = readiness;
   updateMode_ = updateMode;
   maxPackageSize_ = maxPackageSize < kMinPackageSize ? kMinPackageSize : maxPackageSize;
   maxDeltaPackageSize_ =
@@ -111,7 +113,7 @@ bool PackageManager::LoadIndexOf(PackageFile* package, bool restore) {
 
 bool PackageManager::AddPackage(const char* path) {
   if (path == nullptr || packages_.count(path) != 0) return false;
-  PackageFile* package = new (std::nothrow) PackageFile(fileSystem_, this);
+  PackageFile* package = new (std::nothrow) PackageFile(log_, this);
   if (package == nullptr) return false;
   if (!package->Open(path, false, maxPackageSize_)) {
     delete package;
@@ -128,7 +130,7 @@ bool PackageManager::OpenPackages() {
     const std::string path = NumberedPath(n);
     if (!FileExists(path)) return true;
     if (packages_.count(path) != 0) continue;
-    PackageFile* package = new (std::nothrow) PackageFile(fileSystem_, this);
+    PackageFile* package = new (std::nothrow) PackageFile(log_, this);
     if (package == nullptr) return false;
     bool opened = updateMode_ && package->Open(path.c_str(), true, maxPackageSize_);
     if (!opened) opened = package->Open(path.c_str(), false, maxPackageSize_);
@@ -149,7 +151,7 @@ PackageFile* PackageManager::CreatePackage() {
   for (int n = 1; n <= kMaxPackageNumber; ++n) {
     const std::string path = NumberedPath(n);
     if (packages_.count(path) != 0) continue;
-    PackageFile* package = new (std::nothrow) PackageFile(fileSystem_, this);
+    PackageFile* package = new (std::nothrow) PackageFile(log_, this);
     if (package == nullptr) return nullptr;
     if (package->Open(path.c_str(), true, maxPackageSize_)) {
       packages_[path] = package;
@@ -174,6 +176,11 @@ bool PackageManager::FindEntry(const ResourceKey& key, uint32_t* version) {
   }
   if (version != nullptr) *version = it->second.entry.version;
   return true;
+}
+
+bool PackageManager::IsIndexedAt(const ResourceKey& key, uint32_t version) {
+  uint32_t indexed = 0;
+  return FindEntry(key, &indexed) && indexed == version;
 }
 
 bool PackageManager::LookupEntry(const ResourceKey& key, IndexedEntry* found) {
@@ -354,9 +361,16 @@ bool PackageManager::LoadLinkGroups(IReadFile* file) {
   return true;
 }
 
+// As OpenFile finds a packaged-only file in local mode: through the links
+// already loaded.
+IReadFile* PackageManager::OpenLocalConfig(const char* name) {
+  ResourceKey key = HashResourceName(name);
+  ResolveLink(&key);
+  return OpenPackagedFile(key, name, false);
+}
+
 bool PackageManager::LoadVersionConfig() {
-  if (fileSystem_ == nullptr) return false;
-  IReadFile* file = fileSystem_->OpenFile("version.pcfg", kOpenPackagedOnly, false, false);
+  IReadFile* file = OpenLocalConfig("version.pcfg");
   if (file == nullptr) return false;
   uint32_t versions = 0;
   bool ok = ReadWord(file, &versions);
@@ -371,8 +385,7 @@ bool PackageManager::LoadVersionConfig() {
 }
 
 bool PackageManager::LoadFileLinkConfig() {
-  if (fileSystem_ == nullptr) return false;
-  IReadFile* file = fileSystem_->OpenFile("filelink.pcfg", kOpenPackagedOnly, false, false);
+  IReadFile* file = OpenLocalConfig("filelink.pcfg");
   if (file == nullptr) return false;
   const bool ok = LoadLinkGroups(file);
   file->Release();
@@ -513,11 +526,11 @@ uint64_t RecordTime(const UnpackagedFileRecord& record) {
 }  // namespace
 
 void PackageManager::LogDownload(const char* format, const ResourceKey& key) {
-  if (fileSystem_ != nullptr) fileSystem_->Logger().Log(kLogError, format, key.hash1, key.hash2);
+  if (log_ != nullptr) log_->Log(kLogError, format, key.hash1, key.hash2);
 }
 
 void PackageManager::LogPath(const char* format, const std::string& path) {
-  if (fileSystem_ != nullptr) fileSystem_->Logger().Log(kLogError, format, path.c_str());
+  if (log_ != nullptr) log_->Log(kLogError, format, path.c_str());
 }
 
 bool PackageManager::UnpackagedPath(const UnpackagedFileRecord& record, std::string* path) {
@@ -676,8 +689,7 @@ bool PackageManager::WriteUnpackagedFile(const char* path, const void* content, 
   // renamed over it, so that a reader, or another process writing the same
   // file, never finds it missing, half written or waiting to be deleted.
   const std::string fresh = FreshNameFor(path);
-  IWriteFile* file = fileSystem_ != nullptr ? fileSystem_->OpenWriteFile(fresh.c_str(), false)
-                                            : nullptr;
+  IWriteFile* file = WriteFile::Open(fresh.c_str(), false);
   if (file == nullptr) {
     LogPath("Open write file failed when process downloaded unpackaged file %s.", path);
     return false;
@@ -733,17 +745,10 @@ bool PackageManager::MoveToRemovedFiles(const std::string& source) {
 }
 
 bool PackageManager::IsRestoreWanted(const ResourceKey& key) {
-  if (fileSystem_ == nullptr || !fileSystem_->IsUpdateMode()) return true;
+  if (!updateMode_ || readiness_ == nullptr) return true;
   // In update mode only a file whose listed version is the indexed one is
   // ours to restore; an outdated one is about to be replaced anyway.
-  ResourceKey indexedKey = key;
-  uint32_t listed = 0;
-  UpdateManager& updates = fileSystem_->Updates();
-  if (!updates.FindLinkTarget(key, &indexedKey, &listed) &&
-      !updates.GetListedVersion(key, &listed))
-    return false;
-  uint32_t indexed = 0;
-  return FindEntry(indexedKey, &indexed) && indexed == listed;
+  return readiness_->IsKeyReady(key);
 }
 
 bool PackageManager::RestoreUnpackagedFiles() {

@@ -5,8 +5,9 @@
 #include <cstring>
 
 #include "ConnectPoll.h"
-#include "FileSystemFacade.h"
+#include "FileSystem.h"
 #include "HostAddress.h"
+#include "LogManager.h"
 #include "ProductQuery.h"
 #include "WinsockInit.h"
 
@@ -37,7 +38,7 @@ bool SetBlocking(SOCKET socket, bool blocking) {
 
 }  // namespace
 
-UpdateServer::UpdateServer(FileSystem* fileSystem) : fileSystem_(fileSystem) {}
+UpdateServer::UpdateServer(LogManager& log) : log_(log) {}
 
 UpdateServer::~UpdateServer() {
   Stop();
@@ -154,7 +155,7 @@ void UpdateServer::Query() {
     productName = productName_;
     port = port_;
   }
-  LogManager& log = fileSystem_->Logger();
+  LogManager& log = log_;
   log.Log(kLogInfo, "Connect to update server \"%s, %u\"...", host.c_str(), port);
   if (!Connect(host, port)) {
     // A stop during the connect is no failure of the server.

@@ -58,7 +58,7 @@ TEST(UpdateServerList, RunsOppositeToTheConfiguredOrder) {
   first.AddScript(GoodAnswer(1));
   second.AddScript(GoodAnswer(2));
   Configuration configuration({first.Port(), second.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   ASSERT_NE(list.First(), nullptr);
   ASSERT_NE(list.First()->Next(), nullptr);
@@ -80,7 +80,7 @@ TEST(UpdateServerList, OfTwoFinishedServersTheOneConfiguredLaterWins) {
   earlier.AddScript(GoodAnswer(1));
   later.AddScript(GoodAnswer(2));
   Configuration configuration({earlier.Port(), later.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, kReceiveMs);
   for (UpdateServer* server = list.First(); server != nullptr; server = server->Next()) {
@@ -101,7 +101,7 @@ TEST(UpdateServerList, PassWithAServerStillAskingIsIncomplete) {
   silent.AddScript(TestFixtures::NeverAnswer());
   closing.AddScript(TestFixtures::CloseAtOnce());
   Configuration configuration({silent.Port(), closing.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, 60000);
   UpdateServer* closer = list.First();
@@ -125,7 +125,7 @@ TEST(UpdateServerList, WinnerAnswerIsHandedOverAndEveryServerIsStopped) {
   good.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(spec)));
   silent.AddScript(TestFixtures::NeverAnswer());
   Configuration configuration({good.Port(), silent.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, 60000);
   ProductInfo info;
@@ -179,7 +179,7 @@ TEST_P(UpdateServerListBadServer, FailsOnlyItselfAndTheGoodServerWins) {
   good.AddScript(GoodAnswer(77));
   bad.AddScript(GetParam().script);
   Configuration configuration({good.Port(), bad.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, kReceiveMs);
   ProductInfo info;
@@ -202,7 +202,7 @@ TEST(UpdateServerList, AllServersFailingFailsTheQueryWithItsLogLine) {
   closing.AddScript(TestFixtures::CloseAtOnce());
   const uint32_t closedPort = TestFixtures::ClosedPort();
   Configuration configuration({closing.Port(), closedPort});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, kReceiveMs);
   ProductInfo info;
@@ -222,7 +222,7 @@ TEST(UpdateServerList, AllServersFailingFailsTheQueryWithItsLogLine) {
 
 TEST(UpdateServerList, WithoutServersTheQueryFailsAtOnce) {
   Logging logging;
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(nullptr, kProduct));
   ProductInfo info;
   EXPECT_FALSE(list.QueryProductInfo(&Never, nullptr, &info));
@@ -238,7 +238,7 @@ TEST(UpdateServerList, StoppingBeforeTheQueryStartsNoServer) {
   ASSERT_TRUE(good.Ok());
   good.AddScript(GoodAnswer(5));
   Configuration configuration({good.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   ProductInfo info;
   EXPECT_FALSE(list.QueryProductInfo(&Always, nullptr, &info));
@@ -254,7 +254,7 @@ TEST(UpdateServerList, QueryCanRunAgainOnTheSameServers) {
   server.AddScript(TestFixtures::CloseAtOnce());
   server.AddScript(GoodAnswer(6));
   Configuration configuration({server.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, kReceiveMs);
   ProductInfo info;

@@ -45,7 +45,7 @@ class UpdateServerQuery : public testing::Test {
 
   Logging logging;
   FakeUpdateServer fake;
-  UpdateServer server{&logging.fileSystem};
+  UpdateServer server{logging.fileSystem.Logger()};
 };
 
 TEST_F(UpdateServerQuery, SendsTheRequestByteForByte) {
@@ -230,7 +230,7 @@ TEST_P(UpdateServerBadAnswer, FailsTheServer) {
   FakeUpdateServer fake;
   ASSERT_TRUE(fake.Ok());
   fake.AddScript(GetParam().script);
-  UpdateServer server(&logging.fileSystem);
+  UpdateServer server(logging.fileSystem.Logger());
   server.SetProductName(kProduct);
   server.SetHost("127.0.0.1", fake.Port());
   server.SetTimeouts(kConnectMs, kSocketMs, kShortReceiveMs);
@@ -287,7 +287,7 @@ TEST(UpdateServerConnect, ConnectThatNeverCompletesFailsAfterTheConnectTimeOut) 
   Logging logging;
   FullListener listener;
   ASSERT_NE(listener.Port(), 0);
-  UpdateServer server(&logging.fileSystem);
+  UpdateServer server(logging.fileSystem.Logger());
   server.SetProductName(kProduct);
   server.SetHost("127.0.0.1", listener.Port());
   server.SetTimeouts(300, kSocketMs, kShortReceiveMs);
@@ -301,7 +301,7 @@ TEST(UpdateServerConnect, StopDuringTheConnectEndsWithoutAnOutcomeOrFailureLine)
   Logging logging;
   FullListener listener;
   ASSERT_NE(listener.Port(), 0);
-  UpdateServer server(&logging.fileSystem);
+  UpdateServer server(logging.fileSystem.Logger());
   server.SetProductName(kProduct);
   server.SetHost("127.0.0.1", listener.Port());
   server.SetTimeouts(60000, kSocketMs, kShortReceiveMs);
@@ -329,7 +329,7 @@ TEST_P(UpdateServerUnreachable, FailsWithTheConnectLines) {
   Logging logging;
   const uint32_t port = GetParam().port != 0 ? GetParam().port : TestFixtures::ClosedPort();
   ASSERT_NE(port, 0u);
-  UpdateServer server(&logging.fileSystem);
+  UpdateServer server(logging.fileSystem.Logger());
   server.SetProductName(kProduct);
   server.SetHost(GetParam().host.c_str(), port);
   server.SetTimeouts(kConnectMs, kSocketMs, kShortReceiveMs);
