@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CriticalSection.h"
+#include "LinkGroup.h"
 #include "PackageFormat.h"
 #include "PackageIndex.h"
 #include "ResourceName.h"
@@ -93,7 +94,9 @@ class PackageManager : public PackageIndex {
  private:
   bool LoadIndexOf(PackageFile* package, bool restore);
   IReadFile* OpenLocalConfig(const char* name);
-  bool LoadLinkGroups(IReadFile* file);
+  // A configuration file of the local packages read whole.
+  bool ReadLocalConfig(const char* name, std::vector<uint8_t>* bytes);
+  void AddLinks(const std::vector<LinkGroup>& groups);
   bool ReplaceOrSkip(const ResourceKey& key, uint32_t version, int storedMethod, int wantedMethod,
                      uint8_t flags, uint32_t size, const void* data, uint32_t storedSize,
                      uint32_t capacity, bool* done);
@@ -148,6 +151,8 @@ class PackageManager : public PackageIndex {
   bool IsRestoreWanted(const ResourceKey& key);
   void LogDownload(const char* format, const ResourceKey& key);
   void LogPath(const char* format, const std::string& path);
+  // format takes the path and the system error code.
+  void LogSystemError(const char* format, const std::string& path);
 };
 
 }  // namespace FileSystem
