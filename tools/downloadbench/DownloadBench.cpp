@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   fileSystem.Logger().SetSink(&log);
   int result = 1;
   {
-    FileSystem::HttpDownloader worker(&fileSystem, 0x10000, false);
+    FileSystem::HttpDownloader worker(fileSystem.Logger(), 0x10000, false);
     const char* urls[] = {argv[1]};
     const double wallStart = WallSeconds();
     const double cpuStart = ProcessCpuSeconds();

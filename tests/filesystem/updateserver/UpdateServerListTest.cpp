@@ -16,7 +16,7 @@ using FileSystem::UpdateServer;
 using FileSystem::UpdateServerList;
 using TestFixtures::ConnectionScript;
 using TestFixtures::FakeUpdateServer;
-using TestFixtures::ReplySpec;
+using TestFixtures::ReplyPlan;
 using namespace UpdateServerTests;
 
 namespace {
@@ -25,10 +25,10 @@ ConnectionScript GoodAnswer(uint32_t version) {
   return TestFixtures::Answer(TestFixtures::BuildReply(TestFixtures::GoodReply(kProduct, version)));
 }
 
-ConnectionScript Reply(void (*change)(ReplySpec*)) {
-  ReplySpec spec = TestFixtures::GoodReply(kProduct, 13);
-  change(&spec);
-  return TestFixtures::Answer(TestFixtures::BuildReply(spec));
+ConnectionScript Reply(void (*change)(ReplyPlan*)) {
+  ReplyPlan plan = TestFixtures::GoodReply(kProduct, 13);
+  change(&plan);
+  return TestFixtures::Answer(TestFixtures::BuildReply(plan));
 }
 
 // The configured list, in configured order, over local ports.
@@ -120,9 +120,9 @@ TEST(UpdateServerList, WinnerAnswerIsHandedOverAndEveryServerIsStopped) {
   FakeUpdateServer good;
   FakeUpdateServer silent;
   ASSERT_TRUE(good.Ok() && silent.Ok());
-  ReplySpec spec = TestFixtures::GoodReply(kProduct, 321);
-  spec.entries.push_back({"http://third/", true});
-  good.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(spec)));
+  ReplyPlan plan = TestFixtures::GoodReply(kProduct, 321);
+  plan.entries.push_back({"http://third/", true});
+  good.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(plan)));
   silent.AddScript(TestFixtures::NeverAnswer());
   Configuration configuration({good.Port(), silent.Port()});
   UpdateServerList list(logging.fileSystem.Logger());
@@ -153,13 +153,13 @@ void PrintTo(const BadServer& server, std::ostream* out) { *out << server.label;
 
 std::vector<BadServer> BadServers() {
   return {
-      {"wrong_type", Reply([](ReplySpec* s) { s->type = 2; })},
-      {"status_0", Reply([](ReplySpec* s) { s->status = 0; })},
-      {"url_count_0", Reply([](ReplySpec* s) { s->urlCountField = 0; })},
-      {"wrong_echoed_name", Reply([](ReplySpec* s) { s->name = "other"; })},
-      {"name_length_beyond_block", Reply([](ReplySpec* s) { s->nameLengthField = 200; })},
-      {"url_length_beyond_block", Reply([](ReplySpec* s) { s->entries[0].lengthField = 200; })},
-      {"version_65536", Reply([](ReplySpec* s) { s->version = 65536; })},
+      {"wrong_type", Reply([](ReplyPlan* s) { s->type = 2; })},
+      {"status_0", Reply([](ReplyPlan* s) { s->status = 0; })},
+      {"url_count_0", Reply([](ReplyPlan* s) { s->urlCountField = 0; })},
+      {"wrong_echoed_name", Reply([](ReplyPlan* s) { s->name = "other"; })},
+      {"name_length_beyond_block", Reply([](ReplyPlan* s) { s->nameLengthField = 200; })},
+      {"url_length_beyond_block", Reply([](ReplyPlan* s) { s->entries[0].lengthField = 200; })},
+      {"version_65536", Reply([](ReplyPlan* s) { s->version = 65536; })},
       {"segments_of_a_wrong_answer",
        TestFixtures::Answer(TestFixtures::BuildReply(TestFixtures::GoodReply("velmoq", 13)), 2)},
       {"never_answer", TestFixtures::NeverAnswer()},
