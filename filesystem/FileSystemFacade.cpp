@@ -3,12 +3,9 @@
 #include <cstdio>
 #include <new>
 
-#include "AsynchronismReadUnPackagedFile.h"
-#include "UnPackagedFile.h"
-#include "UpdatingFile.h"
-#include "WriteFile.h"
-
+#include "OpenByMode.h"
 #include "ResourceName.h"
+#include "WriteFile.h"
 
 namespace FileSystem {
 
@@ -32,7 +29,7 @@ bool FileSystem::Init(const FileSystemParams* params) {
   log_.Log(kLogInfo, "Init Log System...");
   log_.Log(kLogInfo, "Init Log System success.");
   log_.Log(kLogInfo, "Init Package Manager...");
-  if (!packages_.Init(this, updateMode_, params->dataFolder, params->packageBaseName,
+  if (!packages_.Init(log_, updateMode_ ? &updates_ : nullptr, updateMode_, params->dataFolder, params->packageBaseName,
                       params->packageExtension, params->extraPackages, params->maxPackageSize,
                       params->maxDeltaPackageSize)) {
     log_.Log(kLogInfo, "Init Package Manager failed.");
@@ -40,7 +37,7 @@ bool FileSystem::Init(const FileSystemParams* params) {
   }
   log_.Log(kLogInfo, "Init Package Manager success.");
   log_.Log(kLogInfo, "Init Update Manager...");
-  if (!updates_.Init(this, updateMode_, params->productName, params->updateServers,
+  if (!updates_.Init(log_, packages_, updateMode_, params->productName, params->updateServers,
                      params->updateThreadCount, params->updateGroups, params->downloadBufferStep,
                      params->reserveFirstDownloader != 0, params->idleUpdateEnabled != 0,
                      params->skipHeadRequest != 0)) {
@@ -79,103 +76,28 @@ bool FileSystem::NormalizePath(char* name) {
   return true;
 }
 
-IReadFile* FileSystem::OpenLoose(const char* name, bool async) {
-  FILE* file = std::fopen(name, "rb");
-  if (file == nullptr) return nullptr;
-  IReadFile* result = nullptr;
-  if (async) result = new (std::nothrow) AsynchronismReadUnPackagedFile(file);
-  else result = new (std::nothrow) UnPackagedFile(file);
-  if (result == nullptr) std::fclose(file);
-  return result;
-}
-
-IReadFile* FileSystem::OpenPackaged(const ResourceKey& key, const char* name, bool async) {
-  return packages_.OpenPackagedFile(key, name, async);
-}
-
 IReadFile* FileSystem::OpenLocal(const char* name, int mode, bool async) {
-  ResourceKey key;
-  IReadFile* file = nullptr;
-  switch (mode) {
-    case kOpenPackagedThenLoose:
-      if (GetFileHash(name, &key.hash1, &key.hash2)) {
-        packages_.ResolveLink(&key);
-        file = OpenPackaged(key, name, async);
-      }
-      return file != nullptr ? file : OpenLoose(name, async);
-    case kOpenLooseThenPackaged:
-      file = OpenLoose(name, async);
-      if (file != nullptr || !GetFileHash(name, &key.hash1, &key.hash2)) return file;
-      packages_.ResolveLink(&key);
-      return OpenPackaged(key, name, async);
-    case kOpenPackagedOnly:
-      if (!GetFileHash(name, &key.hash1, &key.hash2)) return nullptr;
-      packages_.ResolveLink(&key);
-      return OpenPackaged(key, name, async);
-    default:
-      return OpenLoose(name, async);
-  }
-}
-
-IReadFile* FileSystem::OpenUpdating(const char* name, int mode, bool download, bool async) {
-  ResourceKey key;
-  if (!GetFileHash(name, &key.hash1, &key.hash2)) return nullptr;
-  ResourceKey target = key;
-  uint32_t listed = 0;
-  if (!updates_.FindLinkTarget(key, &target, &listed) &&
-      !updates_.GetListedVersion(key, &listed)) {
-    log_.Log(kLogError, "Get file version failed when open file \"%s\".", name);
-    return nullptr;
-  }
-  uint32_t indexed = 0;
-  if (packages_.FindEntry(target, &indexed) && indexed == listed) {
-    IReadFile* file = nullptr;
-    switch (mode) {
-      case kOpenPackagedThenLoose:
-        file = OpenPackaged(target, name, async);
-        return file != nullptr ? file : OpenLoose(name, async);
-      case kOpenLooseThenPackaged:
-        file = OpenLoose(name, async);
-        return file != nullptr ? file : OpenPackaged(target, name, async);
-      case kOpenPackagedOnly:
-        return OpenPackaged(target, name, async);
-      default:
-        return OpenLoose(name, async);
-    }
-  }
-  // Not here at the listed version: only a download can give it.
-  if (!download) return nullptr;
-  return updates_.CreateUpdatingFile(target);
+  ResourceKey key = HashResourceName(name);
+  packages_.ResolveLink(&key);
+  return OpenByMode(packages_, key, name, mode, async);
 }
 
 IReadFile* FileSystem::OpenFile(const char* name, int mode, bool download, bool async) {
   if (name == nullptr || mode < kOpenPackagedThenLoose || mode > kOpenLooseFileOnly)
     return nullptr;
-  if (mode == kOpenLooseFileOnly) return OpenLoose(name, async);
+  if (mode == kOpenLooseFileOnly) return OpenLooseFile(name, async);
   if (!updateMode_) return OpenLocal(name, mode, async);
-  return OpenUpdating(name, mode, download, async);
+  return updates_.OpenFile(name, mode, download, async);
 }
 
 IWriteFile* FileSystem::OpenWriteFile(const char* path, bool append) {
-  if (path == nullptr) return nullptr;
-  FILE* file = std::fopen(path, append ? "ab" : "wb");
-  if (file == nullptr) return nullptr;
-  IWriteFile* result = new (std::nothrow) WriteFile(file);
-  if (result == nullptr) std::fclose(file);
-  return result;
+  return WriteFile::Open(path, append);
 }
 
 bool FileSystem::IsFileReady(const char* name) {
   if (name == nullptr) return false;
   if (!updateMode_) return true;
-  ResourceKey key;
-  if (!GetFileHash(name, &key.hash1, &key.hash2)) return false;
-  ResourceKey target = key;
-  uint32_t listed = 0;
-  if (!updates_.FindLinkTarget(key, &target, &listed) && !updates_.GetListedVersion(key, &listed))
-    return false;
-  uint32_t indexed = 0;
-  return packages_.FindEntry(target, &indexed) && indexed == listed;
+  return updates_.IsKeyReady(HashResourceName(name));
 }
 
 bool FileSystem::UpdateFile(const char* name, const char* updateGroup) {

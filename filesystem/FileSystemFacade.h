@@ -62,10 +62,7 @@ class FileSystem final : public IFileSystem {
 
  private:
   void Exit();
-  IReadFile* OpenLoose(const char* name, bool async);
-  IReadFile* OpenPackaged(const ResourceKey& key, const char* name, bool async);
   IReadFile* OpenLocal(const char* name, int mode, bool async);
-  IReadFile* OpenUpdating(const char* name, int mode, bool download, bool async);
 
   // Declared in this order so that destruction runs update manager, package
   // manager, log manager.

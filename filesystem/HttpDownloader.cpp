@@ -11,7 +11,6 @@
 #include "Clock.h"
 #include "DownloadImage.h"
 #include "FileSystem.h"
-#include "FileSystemFacade.h"
 #include "HttpResponseHead.h"
 #include "LogManager.h"
 #include "UrlParser.h"
@@ -78,11 +77,11 @@ HttpDownloader::Timing HttpDownloader::GetTiming() {
   return g_timing;
 }
 
-HttpDownloader::HttpDownloader(FileSystem* owner, uint32_t downloadBufferStep, bool skipHead)
-    : owner_(owner),
+HttpDownloader::HttpDownloader(LogManager& log, uint32_t downloadBufferStep, bool skipHead)
+    : log_(log),
       timing_(GetTiming()),
       downloadBufferStep_(downloadBufferStep),
-      connection_(owner->Logger(), *this),
+      connection_(log, *this),
       skipHead_(skipHead) {
   connection_.SetTiming({timing_.connectTimeoutMs, timing_.socketTimeoutSeconds,
                          timing_.receiveTimeoutMs});
@@ -100,7 +99,7 @@ void HttpDownloader::Log(int level, const char* format, ...) {
   const int length = vsnprintf(text, sizeof text, format, args);
   va_end(args);
   if (length < 0 || length >= static_cast<int>(sizeof text)) return;
-  owner_->Logger().Log(level, "%s", text);
+  log_.Log(level, "%s", text);
 }
 
 bool HttpDownloader::IsStopRequested() {

@@ -18,7 +18,7 @@
 
 namespace FileSystem {
 
-class FileSystem;
+class LogManager;
 
 class HttpDownloader : private IStopSignal {
  public:
@@ -48,7 +48,7 @@ class HttpDownloader : private IStopSignal {
     kErrorNoStatus = -202,
   };
 
-  HttpDownloader(FileSystem* owner, uint32_t downloadBufferStep, bool skipHead);
+  HttpDownloader(LogManager& log, uint32_t downloadBufferStep, bool skipHead);
   virtual ~HttpDownloader();
   HttpDownloader(const HttpDownloader&) = delete;
   HttpDownloader& operator=(const HttpDownloader&) = delete;
@@ -149,7 +149,7 @@ class HttpDownloader : private IStopSignal {
 #endif
       ;
 
-  FileSystem* owner_;
+  LogManager& log_;
   std::vector<std::string> baseUrls_;
   std::string currentBaseUrl_;
   std::string fileName_;

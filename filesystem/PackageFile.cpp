@@ -6,18 +6,18 @@
 #include "FileLock.h"
 #include "FileMapping.h"
 #include "FileMappingBuffer.h"
-#include "FileSystemFacade.h"
-#include "PackageManager.h"
+#include "FileSystem.h"
+#include "LogManager.h"
+#include "PackageIndex.h"
 
 namespace FileSystem {
 
-PackageFile::PackageFile(FileSystem* fileSystem, PackageManager* packages)
-    : fileSystem_(fileSystem), packages_(packages) {}
+PackageFile::PackageFile(LogManager* log, PackageIndex* index) : log_(log), index_(index) {}
 
 PackageFile::~PackageFile() { delete mapping_; }
 
 void PackageFile::Log(int level, const char* format) {
-  if (fileSystem_ != nullptr) fileSystem_->Logger().Log(level, format, path_.c_str());
+  if (log_ != nullptr) log_->Log(level, format, path_.c_str());
 }
 
 bool PackageFile::Open(const char* path, bool write, uint32_t maxSize) {
@@ -29,15 +29,14 @@ bool PackageFile::Open(const char* path, bool write, uint32_t maxSize) {
   counter_ = 0;
   mapping_ = FileMapping::Create(path, write, maxSize);
   const char* writeText = write ? "enabled" : "not enabled";
-  if (fileSystem_ != nullptr) {
+  if (log_ != nullptr) {
     if (mapping_ != nullptr)
-      fileSystem_->Logger().Log(kLogInfo, "Open package file \"%s\" success, write is %s.",
-                                path_.c_str(), writeText);
+      log_->Log(kLogInfo, "Open package file \"%s\" success, write is %s.", path_.c_str(),
+                writeText);
     else
-      fileSystem_->Logger().Log(kLogInfo,
-                                "Create file mapping failed when open package file \"%s\", "
-                                "write is %s.",
-                                path_.c_str(), writeText);
+      log_->Log(kLogInfo,
+                "Create file mapping failed when open package file \"%s\", write is %s.",
+                path_.c_str(), writeText);
   }
   return mapping_ != nullptr;
 }
@@ -154,7 +153,7 @@ bool PackageFile::WalkChain(uint64_t fileSize, uint32_t headerUsedEnd, bool inde
         if (!index) continue;
         if (!EntryDataFits(entry, fileSize)) return false;
         const uint32_t slotOffset = static_cast<uint32_t>(SlotOffset(offset, i));
-        if (!packages_->IndexEntry(this, slotOffset, &entry)) return false;
+        if (!index_->IndexEntry(this, slotOffset, &entry)) return false;
       }
     }
     chain->blocks.push_back(Block{offset, block.capacity, block.count});
@@ -252,7 +251,7 @@ bool PackageFile::PrepareWrite(uint64_t* fileSize, View* headerView, PackageHead
 
 bool PackageFile::IsIndexedAtLeast(uint32_t hash1, uint32_t hash2, uint32_t version) {
   uint32_t indexed = 0;
-  return packages_->FindEntry(ResourceKey{hash1, hash2}, &indexed) && indexed >= version;
+  return index_->FindEntry(ResourceKey{hash1, hash2}, &indexed) && indexed >= version;
 }
 
 bool PackageFile::NormaliseEntry(Entry* e) {
@@ -312,7 +311,7 @@ bool PackageFile::AddBlock(FileMappingBuffer* headerView, const PackageHeader& h
 }
 
 bool PackageFile::Announce(uint32_t slotOffset, const FileIndexEntry& entry) {
-  return packages_->IndexEntry(this, slotOffset, &entry);
+  return index_->IndexEntry(this, slotOffset, &entry);
 }
 
 bool PackageFile::AppendLocked(Entry e) {

@@ -12,14 +12,15 @@
 
 namespace FileSystem {
 
-class FileSystem;
 class FileMapping;
 class FileMappingBuffer;
-class PackageManager;
+class LogManager;
+class PackageIndex;
 
 class PackageFile {
  public:
-  PackageFile(FileSystem* fileSystem, PackageManager* packages);
+  // Either may be null: a package that logs nothing, or indexes nothing.
+  PackageFile(LogManager* log, PackageIndex* index);
   virtual ~PackageFile();
   PackageFile(const PackageFile&) = delete;
   PackageFile& operator=(const PackageFile&) = delete;
@@ -101,8 +102,8 @@ class PackageFile {
   bool WriteHeader(FileMappingBuffer* headerView, const PackageHeader& header);
   void Log(int level, const char* format);
 
-  FileSystem* fileSystem_;
-  PackageManager* packages_;
+  LogManager* log_;
+  PackageIndex* index_;
   std::string path_;
   FileMapping* mapping_ = nullptr;
   uint32_t counter_ = 0;

@@ -18,15 +18,19 @@
 #include "Directories.h"
 #include "DownloadPackageWalker.h"
 #include "EntryCodec.h"
+#include "FileChange.h"
+#include "FileLinkConfig.h"
 #include "FileMappingBuffer.h"
 #include "FileSystem.h"
-#include "FileSystemFacade.h"
+#include "KeyReadiness.h"
+#include "LogManager.h"
 #include "MemoryFile.h"
 #include "PackageFile.h"
 #include "PackagedFile.h"
 #include "UnPackagedFile.h"
 #include "UnpackagedName.h"
-#include "UpdateManager.h"
+#include "VersionConfig.h"
+#include "WriteFile.h"
 
 namespace FileSystem {
 
@@ -42,16 +46,17 @@ PackageManager::~PackageManager() {
 }
 
 void PackageManager::Log(int level, const char* format, const char* text) {
-  if (fileSystem_ != nullptr) fileSystem_->Logger().Log(level, format, text);
+  if (log_ != nullptr) log_->Log(level, format, text);
 }
 
-bool PackageManager::Init(FileSystem* fileSystem, bool updateMode, const char* root,
-                          const char* baseName, const char* extension,
+bool PackageManager::Init(LogManager& log, KeyReadiness* readiness, bool updateMode,
+                          const char* root, const char* baseName, const char* extension,
                           const PackagePathNode* extraPackages, uint32_t maxPackageSize,
                           uint32_t maxDeltaPackageSize) {
   ClearIndex();
   ClosePackages();
-  fileSystem_ = fileSystem;
+  log_ = &log;
+  readiness_ = readiness;
   updateMode_ = updateMode;
   maxPackageSize_ = maxPackageSize < kMinPackageSize ? kMinPackageSize : maxPackageSize;
   maxDeltaPackageSize_ =
@@ -112,7 +117,7 @@ bool PackageManager::LoadIndexOf(PackageFile* package, bool restore) {
 
 bool PackageManager::AddPackage(const char* path) {
   if (path == nullptr || packages_.count(path) != 0) return false;
-  PackageFile* package = new (std::nothrow) PackageFile(fileSystem_, this);
+  PackageFile* package = new (std::nothrow) PackageFile(log_, this);
   if (package == nullptr) return false;
   if (!package->Open(path, false, maxPackageSize_)) {
     delete package;
@@ -129,7 +134,7 @@ bool PackageManager::OpenPackages() {
     const std::string path = NumberedPath(n);
     if (!FileExists(path)) return true;
     if (packages_.count(path) != 0) continue;
-    PackageFile* package = new (std::nothrow) PackageFile(fileSystem_, this);
+    PackageFile* package = new (std::nothrow) PackageFile(log_, this);
     if (package == nullptr) return false;
     bool opened = updateMode_ && package->Open(path.c_str(), true, maxPackageSize_);
     if (!opened) opened = package->Open(path.c_str(), false, maxPackageSize_);
@@ -150,7 +155,7 @@ PackageFile* PackageManager::CreatePackage() {
   for (int n = 1; n <= kMaxPackageNumber; ++n) {
     const std::string path = NumberedPath(n);
     if (packages_.count(path) != 0) continue;
-    PackageFile* package = new (std::nothrow) PackageFile(fileSystem_, this);
+    PackageFile* package = new (std::nothrow) PackageFile(log_, this);
     if (package == nullptr) return nullptr;
     if (package->Open(path.c_str(), true, maxPackageSize_)) {
       packages_[path] = package;
@@ -175,6 +180,11 @@ bool PackageManager::FindEntry(const ResourceKey& key, uint32_t* version) {
   }
   if (version != nullptr) *version = it->second.entry.version;
   return true;
+}
+
+bool PackageManager::IsIndexedAt(const ResourceKey& key, uint32_t version) {
+  uint32_t indexed = 0;
+  return FindEntry(key, &indexed) && indexed == version;
 }
 
 bool PackageManager::LookupEntry(const ResourceKey& key, IndexedEntry* found) {
@@ -306,59 +316,52 @@ bool PackageManager::ResolveLink(ResourceKey* key) {
   return true;
 }
 
-namespace {
-
-bool ReadWord(IReadFile* file, uint32_t* value) {
-  uint8_t bytes[4];
-  if (!file->Read(reinterpret_cast<char*>(bytes), 4)) return false;
-  *value = ReadU32(bytes);
-  return true;
+// Every pair the parser saw counts, also of a file that breaks off: what was
+// read before the break stays linked.
+void PackageManager::AddLinks(const std::vector<LinkGroup>& groups) {
+  ScopedLock guard(lock_);
+  for (const LinkGroup& group : groups)
+    for (const ResourceKey& member : group.members) links_[member] = group.target;
 }
 
-}  // namespace
+bool PackageManager::ReadLocalConfig(const char* name, std::vector<uint8_t>* bytes) {
+  IReadFile* file = OpenLocalConfig(name);
+  if (file == nullptr) return false;
+  const int32_t size = file->GetSize();
+  bool read = size >= 0;
+  if (read) bytes->resize(static_cast<size_t>(size));
+  if (read && size > 0)
+    read = file->Seek(0, 0) &&
+           file->Read(reinterpret_cast<char*>(bytes->data()), static_cast<uint32_t>(size));
+  file->Release();
+  return read;
+}
 
-bool PackageManager::LoadLinkGroups(IReadFile* file) {
-  uint32_t groups = 0;
-  if (!ReadWord(file, &groups)) return false;
-  for (uint32_t g = 0; g < groups; ++g) {
-    uint32_t count = 0;
-    ResourceKey target;
-    if (!ReadWord(file, &count) || !ReadWord(file, &target.hash1) ||
-        !ReadWord(file, &target.hash2))
-      return false;
-    for (uint32_t m = 1; m < count; ++m) {
-      ResourceKey member;
-      if (!ReadWord(file, &member.hash1) || !ReadWord(file, &member.hash2)) return false;
-      ScopedLock guard(lock_);
-      links_[member] = target;
-    }
-  }
-  return true;
+// As OpenFile finds a packaged-only file in local mode: through the links
+// already loaded.
+IReadFile* PackageManager::OpenLocalConfig(const char* name) {
+  ResourceKey key = HashResourceName(name);
+  ResolveLink(&key);
+  return OpenPackagedFile(key, name, false);
 }
 
 bool PackageManager::LoadVersionConfig() {
-  if (fileSystem_ == nullptr) return false;
-  IReadFile* file = fileSystem_->OpenFile("version.pcfg", kOpenPackagedOnly, false, false);
-  if (file == nullptr) return false;
-  uint32_t versions = 0;
-  bool ok = ReadWord(file, &versions);
+  std::vector<uint8_t> bytes;
+  if (!ReadLocalConfig(VersionConfig::kFileName, &bytes)) return false;
   // The version list is for the update engine; locally only the links count.
-  if (ok) {
-    const uint64_t skip = static_cast<uint64_t>(versions) * 10;
-    ok = skip <= 0x7FFFFFFF && file->Seek(static_cast<int32_t>(skip), 1);
-  }
-  if (ok) ok = LoadLinkGroups(file);
-  file->Release();
-  return ok;
+  VersionConfig config;
+  const bool parsed = config.Parse(bytes.data(), bytes.size());
+  AddLinks(config.links);
+  return parsed;
 }
 
 bool PackageManager::LoadFileLinkConfig() {
-  if (fileSystem_ == nullptr) return false;
-  IReadFile* file = fileSystem_->OpenFile("filelink.pcfg", kOpenPackagedOnly, false, false);
-  if (file == nullptr) return false;
-  const bool ok = LoadLinkGroups(file);
-  file->Release();
-  return ok;
+  std::vector<uint8_t> bytes;
+  if (!ReadLocalConfig(FileLinkConfig::kFileName, &bytes)) return false;
+  FileLinkConfig config;
+  const bool parsed = config.Parse(bytes.data(), bytes.size());
+  AddLinks(config.links);
+  return parsed;
 }
 
 // ---- Download packages and unpackaged files ----
@@ -409,32 +412,19 @@ void HandOut(const FileIndexEntry& entry, const DownloadTarget& target, ContentB
   *target.size = entry.size;
 }
 
-// Runs change on the file at path; when that fails and the file is marked
-// read-only (ours to replace all the same), clears the mark and runs it once
-// more, putting the mark back should it fail again.
-template <typename Change>
-bool EvenIfReadOnly(const std::string& path, Change change) {
-  if (change()) return true;
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0)
-    return false;
-  SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  if (change()) return true;
-  SetFileAttributesA(path.c_str(), attributes);
-  return false;
-}
-
-bool DeleteIfPresent(const std::string& path) {
+bool DeleteIfPresent(FileChange* change, const std::string& path) {
   if (!FileExists(path)) return true;
-  if (EvenIfReadOnly(path, [&] { return DeleteFileA(path.c_str()) != 0; })) return true;
+  if (change->Delete(path.c_str())) return true;
   return !FileExists(path);
 }
 
-bool MoveAside(const std::string& path, const std::string& target) {
-  DeleteIfPresent(target);
-  if (FileExists(target)) return false;
-  MoveFileA(path.c_str(), target.c_str());
-  return !FileExists(path);
+enum class AsideResult { kMoved, kTargetTaken, kNotMoved };
+
+AsideResult MoveAside(FileChange* change, const std::string& path, const std::string& target) {
+  DeleteIfPresent(change, target);
+  if (FileExists(target)) return AsideResult::kTargetTaken;
+  change->Rename(path.c_str(), target.c_str());
+  return FileExists(path) ? AsideResult::kNotMoved : AsideResult::kMoved;
 }
 
 // The part after the last '/' or '\\', whichever comes last.
@@ -490,11 +480,16 @@ uint64_t RecordTime(const UnpackagedFileRecord& record) {
 }  // namespace
 
 void PackageManager::LogDownload(const char* format, const ResourceKey& key) {
-  if (fileSystem_ != nullptr) fileSystem_->Logger().Log(kLogError, format, key.hash1, key.hash2);
+  if (log_ != nullptr) log_->Log(kLogError, format, key.hash1, key.hash2);
+}
+
+void PackageManager::LogSystemError(const char* format, const std::string& path) {
+  const unsigned long code = GetLastError();
+  if (log_ != nullptr) log_->Log(kLogWarning, format, path.c_str(), code);
 }
 
 void PackageManager::LogPath(const char* format, const std::string& path) {
-  if (fileSystem_ != nullptr) fileSystem_->Logger().Log(kLogError, format, path.c_str());
+  if (log_ != nullptr) log_->Log(kLogError, format, path.c_str());
 }
 
 bool PackageManager::UnpackagedPath(const UnpackagedFileRecord& record, std::string* path) {
@@ -653,17 +648,18 @@ bool PackageManager::WriteUnpackagedFile(const char* path, const void* content, 
   // renamed over it, so that a reader, or another process writing the same
   // file, never finds it missing, half written or waiting to be deleted.
   const std::string fresh = FreshNameFor(path);
-  IWriteFile* file = fileSystem_ != nullptr ? fileSystem_->OpenWriteFile(fresh.c_str(), false)
-                                            : nullptr;
+  IWriteFile* file = WriteFile::Open(fresh.c_str(), false);
   if (file == nullptr) {
+    LogSystemError("Open write file \"%s\" failed, system error %lu.", fresh);
     LogPath("Open write file failed when process downloaded unpackaged file %s.", path);
     return false;
   }
+  FileChange change(log_);
   // A write of 0 bytes reports failure by design, and an empty file needs
   // none: opening it has already created it.
   if (size != 0 && !file->Write(content, size)) {
     file->Release();
-    DeleteIfPresent(fresh);
+    DeleteIfPresent(&change, fresh);
     LogPath("Write file failed when process downloaded unpackaged file %s.", path);
     return false;
   }
@@ -673,7 +669,7 @@ bool PackageManager::WriteUnpackagedFile(const char* path, const void* content, 
   SetTimes(fresh.c_str(), time);
   SetFileAttributesA(fresh.c_str(), attributes);
   if (!PutInPlace(fresh, path)) {
-    DeleteIfPresent(fresh);
+    DeleteIfPresent(&change, fresh);
     LogPath("Remove unpackaged file failed when write unpackaged file %s.", path);
     return false;
   }
@@ -681,19 +677,18 @@ bool PackageManager::WriteUnpackagedFile(const char* path, const void* content, 
 }
 
 bool PackageManager::PutInPlace(const std::string& fresh, const char* path) {
-  const auto replace = [&] {
-    return MoveFileExA(fresh.c_str(), path, MOVEFILE_REPLACE_EXISTING) != 0;
-  };
-  if (EvenIfReadOnly(path, replace)) return true;
+  FileChange change(log_);
+  if (change.Replace(fresh.c_str(), path)) return true;
   // In use. Deleting it would only mark it for deletion while its reader
   // holds it, which keeps the name taken and then loses the file; renamed
   // into removed_files it stays whole for the reader and frees the name.
-  return MoveToRemovedFiles(path) && replace();
+  return MoveToRemovedFiles(path) && change.Replace(fresh.c_str(), path);
 }
 
 bool PackageManager::RemoveBusyFile(const char* path) {
   if (path == nullptr) return false;
-  if (DeleteIfPresent(path)) return true;
+  FileChange change(log_);
+  if (DeleteIfPresent(&change, path)) return true;
   // In use: move it out of the way below the root.
   return MoveToRemovedFiles(path);
 }
@@ -702,25 +697,25 @@ bool PackageManager::MoveToRemovedFiles(const std::string& source) {
   const std::string folder = root_ + "removed_files";
   CreateDirectories(folder.c_str());
   const std::string target = folder + "/" + BaseName(source);
-  if (MoveAside(source, target)) return true;
-  for (int i = 0; i < 1000; ++i) {
-    if (MoveAside(source, target + std::to_string(i))) return true;
+  FileChange change(log_);
+  for (int i = -1; i < 1000; ++i) {
+    const std::string name = i < 0 ? target : target + std::to_string(i);
+    const AsideResult result = MoveAside(&change, source, name);
+    if (result == AsideResult::kMoved) return true;
+    // Held by another process even after the retries: another name would
+    // not free it.
+    if (result == AsideResult::kNotMoved &&
+        FileChange::IsBriefHold(change.LastError(), source.c_str(), name.c_str()))
+      return false;
   }
   return false;
 }
 
 bool PackageManager::IsRestoreWanted(const ResourceKey& key) {
-  if (fileSystem_ == nullptr || !fileSystem_->IsUpdateMode()) return true;
+  if (!updateMode_ || readiness_ == nullptr) return true;
   // In update mode only a file whose listed version is the indexed one is
   // ours to restore; an outdated one is about to be replaced anyway.
-  ResourceKey indexedKey = key;
-  uint32_t listed = 0;
-  UpdateManager& updates = fileSystem_->Updates();
-  if (!updates.FindLinkTarget(key, &indexedKey, &listed) &&
-      !updates.GetListedVersion(key, &listed))
-    return false;
-  uint32_t indexed = 0;
-  return FindEntry(indexedKey, &indexed) && indexed == listed;
+  return readiness_->IsKeyReady(key);
 }
 
 bool PackageManager::RestoreUnpackagedFiles() {

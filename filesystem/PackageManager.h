@@ -10,15 +10,18 @@
 #include <vector>
 
 #include "CriticalSection.h"
+#include "LinkGroup.h"
 #include "PackageFormat.h"
+#include "PackageIndex.h"
 #include "ResourceName.h"
 
 struct PackagePathNode;
 
 namespace FileSystem {
 
-class FileSystem;
 class IReadFile;
+class KeyReadiness;
+class LogManager;
 class PackageFile;
 
 // Where the index found a key: the package, its slot's file offset and a
@@ -37,7 +40,7 @@ struct DownloadTarget {
   uint32_t* size;
 };
 
-class PackageManager {
+class PackageManager : public PackageIndex {
  public:
   static constexpr uint32_t kMinPackageSize = 10485760;
   static constexpr int kMaxPackageNumber = 999999;
@@ -48,7 +51,8 @@ class PackageManager {
   PackageManager& operator=(const PackageManager&) = delete;
 
   // Always succeeds; packages that cannot be opened are logged and skipped.
-  bool Init(FileSystem* fileSystem, bool updateMode, const char* root, const char* baseName,
+  // In update mode readiness says which loose files are ours to restore.
+  bool Init(LogManager& log, KeyReadiness* readiness, bool updateMode, const char* root, const char* baseName,
             const char* extension, const PackagePathNode* extraPackages, uint32_t maxPackageSize,
             uint32_t maxDeltaPackageSize);
 
@@ -60,13 +64,15 @@ class PackageManager {
   PackageFile* CreatePackage();
 
   // True with the indexed entry's version when the key is indexed.
-  bool FindEntry(const ResourceKey& key, uint32_t* version);
+  bool FindEntry(const ResourceKey& key, uint32_t* version) override;
+  // Indexed at exactly that version.
+  bool IsIndexedAt(const ResourceKey& key, uint32_t version);
   bool LookupEntry(const ResourceKey& key, IndexedEntry* found);
   std::vector<std::pair<ResourceKey, IndexedEntry>> ListEntries();
   bool IsUnpackaged(const ResourceKey& key);
   // The merge rule: the highest version wins, the one indexed last among
   // equals.
-  bool IndexEntry(PackageFile* package, uint32_t slotOffset, const FileIndexEntry* entry);
+  bool IndexEntry(PackageFile* package, uint32_t slotOffset, const FileIndexEntry* entry) override;
 
   IReadFile* OpenPackagedFile(const ResourceKey& key, const char* name, bool async);
   bool AddFile(const ResourceKey& key, uint32_t version, int storedMethod, int wantedMethod,
@@ -85,13 +91,17 @@ class PackageManager {
 
  private:
   bool LoadIndexOf(PackageFile* package, bool restore);
-  bool LoadLinkGroups(IReadFile* file);
+  IReadFile* OpenLocalConfig(const char* name);
+  // A configuration file of the local packages read whole.
+  bool ReadLocalConfig(const char* name, std::vector<uint8_t>* bytes);
+  void AddLinks(const std::vector<LinkGroup>& groups);
   bool ReplaceOrSkip(const ResourceKey& key, uint32_t version, int storedMethod, int wantedMethod,
                      uint8_t flags, uint32_t size, const void* data, uint32_t storedSize,
                      uint32_t capacity, bool* done);
   void Log(int level, const char* format, const char* text);
 
-  FileSystem* fileSystem_ = nullptr;
+  LogManager* log_ = nullptr;
+  KeyReadiness* readiness_ = nullptr;
   std::map<ResourceKey, IndexedEntry> index_;
   std::set<ResourceKey> unpackaged_;
   std::map<std::string, PackageFile*> packages_;
@@ -139,6 +149,8 @@ class PackageManager {
   bool IsRestoreWanted(const ResourceKey& key);
   void LogDownload(const char* format, const ResourceKey& key);
   void LogPath(const char* format, const std::string& path);
+  // format takes the path and the system error code.
+  void LogSystemError(const char* format, const std::string& path);
 };
 
 }  // namespace FileSystem

@@ -2,21 +2,24 @@
 
 #include <algorithm>
 
-#include "FileSystemFacade.h"
+#include "FileSystem.h"
 #include "GroupFileList.h"
-#include "UpdateManager.h"
+#include "LogManager.h"
+#include "PackageManager.h"
+#include "UpdateEngine.h"
 
 namespace FileSystem {
 
 ResourceGroup::ResourceGroup(const std::string& name, int updateFileCount, bool wholeUpdate)
-    : ResourceGroup(name, updateFileCount, wholeUpdate, nullptr, nullptr) {}
+    : ResourceGroup(name, updateFileCount, wholeUpdate, nullptr, nullptr, nullptr) {}
 
 ResourceGroup::ResourceGroup(const std::string& name, int updateFileCount, bool wholeUpdate,
-                             FileSystem* fileSystem, UpdateManager* updateManager)
+                             LogManager* log, PackageManager* packages, UpdateEngine* engine)
     : configKey_(HashResourceName((name + ".pcfg").c_str())),
       packageKey_(HashResourceName((name + ".pak").c_str())),
-      fileSystem_(fileSystem),
-      updateManager_(updateManager),
+      log_(log),
+      packages_(packages),
+      engine_(engine),
       configFileName_(name + ".pcfg"),
       updateFileCount_(updateFileCount),
       wholeUpdate_(wholeUpdate),
@@ -52,7 +55,7 @@ void ResourceGroup::CheckReady(Walk* walk) {
 
 bool ResourceGroup::SubGroupsReady(Walk* walk) {
   for (const ResourceKey& key : subGroups_) {
-    ResourceGroup* group = updateManager_->FindResourceGroup(key);
+    ResourceGroup* group = engine_->FindResourceGroup(key);
     if (group != nullptr && !group->IsReadyIn(walk)) return false;
   }
   return true;
@@ -79,19 +82,19 @@ bool ResourceGroup::NextItem(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
 }
 
 bool ResourceGroup::NextItemIn(Walk* walk, Item* item) {
-  if (fileSystem_ == nullptr || updateManager_ == nullptr) return false;
+  if (packages_ == nullptr || engine_ == nullptr) return false;
   if (InWalk(*walk, this) || GetReady()) return false;
   // A package of the group on its way brings the members along, even one
   // whose entry is already indexed while the rest is still being added.
-  if (updateManager_->IsKeyInFlight(packageKey_)) return false;
+  if (engine_->IsKeyInFlight(packageKey_)) return false;
   uint32_t local = 0;
-  if (!fileSystem_->Packages().FindEntry(packageKey_, &local)) {
+  if (!packages_->FindEntry(packageKey_, &local)) {
     // Nothing of the group is here yet: it is fetched whole first.
     item->key = packageKey_;
     return true;
   }
   const bool packageReady = IsKeyReady(packageKey_);
-  if (!packageReady && (wholeUpdate_ || updateManager_->HaveDeltaPackage())) {
+  if (!packageReady && (wholeUpdate_ || engine_->HaveDeltaPackage())) {
     item->key = packageKey_;
     item->isDelta = !wholeUpdate_;
     item->localVersion = wholeUpdate_ ? 0 : local;
@@ -104,15 +107,15 @@ bool ResourceGroup::NextItemIn(Walk* walk, Item* item) {
 }
 
 bool ResourceGroup::NextMemberItem(Walk* walk, Item* item) {
-  switch (updateManager_->StateOf(configKey_)) {
-    case UpdateManager::KeyState::kInFlight: return false;
-    case UpdateManager::KeyState::kMissing: item->key = configKey_; return true;
-    case UpdateManager::KeyState::kReady: break;
+  switch (engine_->StateOf(configKey_)) {
+    case UpdateEngine::KeyState::kInFlight: return false;
+    case UpdateEngine::KeyState::kMissing: item->key = configKey_; return true;
+    case UpdateEngine::KeyState::kReady: break;
   }
   if (!EnsureConfig()) return false;
   bool allReady = true;
   for (const ResourceKey& key : subGroups_) {
-    ResourceGroup* group = updateManager_->FindResourceGroup(key);
+    ResourceGroup* group = engine_->FindResourceGroup(key);
     if (group == nullptr || group->GetReady()) continue;
     if (InWalk(*walk, group)) {
       // A cycle: the group met again gives nothing and is not ready.
@@ -131,10 +134,10 @@ bool ResourceGroup::NextMemberItem(Walk* walk, Item* item) {
 bool ResourceGroup::NextFileItem(const std::vector<ResourceKey>& files, Item* item,
                                  bool* allReady) {
   for (const ResourceKey& key : files) {
-    switch (updateManager_->StateOf(key)) {
-      case UpdateManager::KeyState::kReady: break;
-      case UpdateManager::KeyState::kInFlight: *allReady = false; break;
-      case UpdateManager::KeyState::kMissing: item->key = key; return true;
+    switch (engine_->StateOf(key)) {
+      case UpdateEngine::KeyState::kReady: break;
+      case UpdateEngine::KeyState::kInFlight: *allReady = false; break;
+      case UpdateEngine::KeyState::kMissing: item->key = key; return true;
     }
   }
   return false;
@@ -145,17 +148,17 @@ bool ResourceGroup::EnsureConfig() {
   if (!configLoadTried_) {
     configLoadTried_ = true;
     configLoaded_ = LoadConfig();
-    if (!configLoaded_ && fileSystem_ != nullptr)
-      fileSystem_->Logger().Log(kLogError, "Load resource group config file \"%s\" failed.",
-                                configFileName_.c_str());
+    if (!configLoaded_ && log_ != nullptr)
+      log_->Log(kLogError, "Load resource group config file \"%s\" failed.",
+                configFileName_.c_str());
   }
   return configLoaded_;
 }
 
 bool ResourceGroup::LoadConfig() {
-  if (fileSystem_ == nullptr || updateManager_ == nullptr) return false;
+  if (packages_ == nullptr || engine_ == nullptr) return false;
   std::vector<char> bytes;
-  if (!updateManager_->ReadLocalConfig(configFileName_.c_str(), &bytes)) return false;
+  if (!engine_->ReadLocalConfig(configFileName_.c_str(), &bytes)) return false;
   GroupFileList list;
   if (!list.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() - 1))
     return false;
@@ -168,11 +171,11 @@ bool ResourceGroup::LoadConfig() {
 }
 
 ResourceKey ResourceGroup::Resolve(const ResourceKey& key) {
-  return updateManager_->LinkTargetOf(key);
+  return engine_->LinkTargetOf(key);
 }
 
 bool ResourceGroup::IsKeyReady(const ResourceKey& key) {
-  return fileSystem_ != nullptr && updateManager_ != nullptr && updateManager_->IsKeyReady(key);
+  return packages_ != nullptr && engine_ != nullptr && engine_->IsKeyReady(key);
 }
 
 bool ResourceGroup::GetReady() {

@@ -15,14 +15,15 @@
 
 namespace FileSystem {
 
-class FileSystem;
-class UpdateManager;
+class LogManager;
+class PackageManager;
+class UpdateEngine;
 
 class ResourceGroup {
  public:
   ResourceGroup(const std::string& name, int updateFileCount, bool wholeUpdate);
   ResourceGroup(const std::string& name, int updateFileCount, bool wholeUpdate,
-                FileSystem* fileSystem, UpdateManager* updateManager);
+                LogManager* log, PackageManager* packages, UpdateEngine* engine);
   virtual ~ResourceGroup() = default;
   ResourceGroup(const ResourceGroup&) = delete;
   ResourceGroup& operator=(const ResourceGroup&) = delete;
@@ -72,8 +73,9 @@ class ResourceGroup {
 
   ResourceKey configKey_;
   ResourceKey packageKey_;
-  FileSystem* fileSystem_ = nullptr;
-  UpdateManager* updateManager_ = nullptr;
+  LogManager* log_ = nullptr;
+  PackageManager* packages_ = nullptr;
+  UpdateEngine* engine_ = nullptr;
   std::string configFileName_;
   std::vector<ResourceKey> subGroups_;
   std::vector<ResourceKey> firstFiles_;

@@ -3,23 +3,19 @@
 #include <algorithm>
 #include <new>
 
-#include "FileSystemFacade.h"
 #include "ResourceGroup.h"
-#include "UpdateManager.h"
+#include "UpdateEngine.h"
 
 namespace FileSystem {
 
-UpdateGroup::UpdateGroup(FileSystem* fileSystem, UpdateManager* manager, const std::string& name,
-                         bool fifo)
-    : fileSystem_(fileSystem), manager_(manager), name_(name), fifo_(fifo) {}
+UpdateGroup::UpdateGroup(UpdateEngine* manager, const std::string& name, bool fifo)
+    : manager_(manager), name_(name), fifo_(fifo) {}
 
 UpdateGroup::~UpdateGroup() { Clear(); }
 
 bool UpdateGroup::AddFile(const char* name) {
   if (name == nullptr) return false;
-  ResourceKey key{0, 0};
-  if (!fileSystem_->GetFileHash(name, &key.hash1, &key.hash2)) return false;
-  key = manager_->LinkTargetOf(key);
+  const ResourceKey key = manager_->LinkTargetOf(HashResourceName(name));
   {
     ScopedLock guard(lock_);
     if (IsQueued(name, false, key.hash1, key.hash2)) return true;
@@ -117,9 +113,10 @@ bool UpdateGroup::NextTask(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
 // otherwise returns the node to look at next.
 UpdateQueueNode* UpdateGroup::NextFileTask(UpdateQueueNode* node, bool* found) {
   const ResourceKey key{node->hash1, node->hash2};
-  // In flight first, for the reason UpdateManager::StateOf gives.
+  // In flight first, for the reason UpdateEngine::StateOf gives.
   if (manager_->IsKeyInFlight(key)) return node->next;
-  if (fileSystem_->IsFileReady(node->text.c_str())) {
+  // The node holds the name's link target, so its own key answers for it.
+  if (manager_->IsKeyReady(key)) {
     manager_->AppendUpdatedFile(node->text.c_str());
     return Remove(node);
   }
@@ -142,10 +139,7 @@ UpdateQueueNode* UpdateGroup::NextFileTask(UpdateQueueNode* node, bool* found) {
 UpdateQueueNode* UpdateGroup::NextGroupTask(UpdateQueueNode* node, ResourceKey* item,
                                             bool* isDelta, uint32_t* localVersion,
                                             bool* found) {
-  ResourceKey key{0, 0};
-  ResourceGroup* group = nullptr;
-  if (fileSystem_->GetFileHash(node->text.c_str(), &key.hash1, &key.hash2))
-    group = manager_->FindResourceGroup(key);
+  ResourceGroup* group = manager_->FindResourceGroup(HashResourceName(node->text.c_str()));
   if (group == nullptr) {
     manager_->AppendUpdateFailedResourceGroup(node->text.c_str());
     return Remove(node);
@@ -180,9 +174,7 @@ int UpdateGroup::GetTaskCount() {
       ++count;
       continue;
     }
-    ResourceKey key{0, 0};
-    if (!fileSystem_->GetFileHash(node->text.c_str(), &key.hash1, &key.hash2)) continue;
-    ResourceGroup* group = manager_->FindResourceGroup(key);
+    ResourceGroup* group = manager_->FindResourceGroup(HashResourceName(node->text.c_str()));
     if (group != nullptr && !group->IsReady()) count += group->UpdateFileCount();
   }
   return count;

@@ -11,8 +11,7 @@
 
 namespace FileSystem {
 
-class FileSystem;
-class UpdateManager;
+class UpdateEngine;
 
 // One request: a file (with the pair of its link target) or a resource group
 // (pair 0, 0), with the text the host gave.
@@ -32,7 +31,7 @@ struct UpdateQueueNode {
 
 class UpdateGroup {
  public:
-  UpdateGroup(FileSystem* fileSystem, UpdateManager* manager, const std::string& name, bool fifo);
+  UpdateGroup(UpdateEngine* manager, const std::string& name, bool fifo);
   virtual ~UpdateGroup();
   UpdateGroup(const UpdateGroup&) = delete;
   UpdateGroup& operator=(const UpdateGroup&) = delete;
@@ -57,8 +56,7 @@ class UpdateGroup {
                                  uint32_t* localVersion, bool* found);
   static bool WasIssued(const UpdateQueueNode* node, const ResourceKey& key);
 
-  FileSystem* fileSystem_;
-  UpdateManager* manager_;
+  UpdateEngine* manager_;
   std::string name_;
   UpdateQueueNode* first_ = nullptr;
   UpdateQueueNode* last_ = nullptr;

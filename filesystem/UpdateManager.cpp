@@ -9,8 +9,10 @@
 
 #include "DownloadPackageName.h"
 #include "FileSystem.h"
-#include "FileSystemFacade.h"
 #include "HttpDownloader.h"
+#include "LogManager.h"
+#include "OpenByMode.h"
+#include "PackageManager.h"
 #include "ResourceGroup.h"
 #include "ResourceGroupConfig.h"
 #include "SingleFileList.h"
@@ -49,26 +51,27 @@ UpdateManager::~UpdateManager() { Exit(); }
 // ---------------------------------------------------------------------------
 // Start and stop
 
-bool UpdateManager::Init(FileSystem* fileSystem, bool updateMode, const char* productName,
+bool UpdateManager::Init(LogManager& log, PackageManager& packages, bool updateMode,
+                         const char* productName,
                          const UpdateServerNode* servers, uint32_t workerCount,
                          const UpdateGroupNode* groups, uint32_t downloadBufferStep,
                          bool reserveFirstWorker, bool idleUpdateEnabled, bool skipHeadRequest) {
   Exit();
   {
     ScopedLock guard(lock_);
-    fileSystem_ = fileSystem;
+    log_ = &log;
+    packages_ = &packages;
     reserveFirstWorker_ = reserveFirstWorker;
     updateMode_ = updateMode;
     idleUpdateEnabled_ = idleUpdateEnabled;
     productName_ = productName != nullptr ? productName : "";
   }
-  if (fileSystem == nullptr) return false;
-  servers_.reset(new (std::nothrow) UpdateServerList(fileSystem));
+  servers_.reset(new (std::nothrow) UpdateServerList(log));
   if (servers_ == nullptr || !servers_->Create(servers, productName_.c_str())) return false;
   if (!CreateWorkers(workerCount, downloadBufferStep, skipHeadRequest)) return false;
   if (!CreateUpdateGroups(groups)) return false;
-  fileSystem->GetFileHash("singlefiles.pcfg", &singleFilesKey_.hash1, &singleFilesKey_.hash2);
-  fileSystem->GetFileHash("updaterules.pcfg", &updateRulesKey_.hash1, &updateRulesKey_.hash2);
+  singleFilesKey_ = HashResourceName("singlefiles.pcfg");
+  updateRulesKey_ = HashResourceName("updaterules.pcfg");
   ResetFlags();
   if (!updateMode) return true;
   SetState(kStateSyncUpdateInfomation);
@@ -82,7 +85,7 @@ bool UpdateManager::CreateWorkers(uint32_t count, uint32_t downloadBufferStep,
   workerCount_ = count;
   for (uint32_t i = 0; i < count; ++i) {
     std::unique_ptr<HttpDownloader> worker(
-        new (std::nothrow) HttpDownloader(fileSystem_, downloadBufferStep, skipHeadRequest));
+        new (std::nothrow) HttpDownloader(*log_, downloadBufferStep, skipHeadRequest));
     if (worker == nullptr) return false;
     worker->SetFinishedEvent(&schedulerWake_);
     workers_.push_back(std::move(worker));
@@ -98,7 +101,7 @@ bool UpdateManager::CreateUpdateGroups(const UpdateGroupNode* groups) {
     const std::string name(node->name);
     if (updateGroupIndex_.count(name) != 0) return false;
     std::unique_ptr<UpdateGroup> group(
-        new (std::nothrow) UpdateGroup(fileSystem_, this, name, node->fifo != 0));
+        new (std::nothrow) UpdateGroup(this, name, node->fifo != 0));
     if (group == nullptr) return false;
     updateGroupIndex_[name] = group.get();
     updateGroups_.push_back(std::move(group));
@@ -228,7 +231,7 @@ void UpdateManager::QueryMain(void* self) { static_cast<UpdateManager*>(self)->R
 
 void UpdateManager::RunQuery() {
   if (Stopping()) return;
-  LogManager& log = fileSystem_->Logger();
+  LogManager& log = *log_;
   log.Log(kLogInfo, "Begin Query product information.");
   if (!QueryProduct()) return;
   log.Log(kLogInfo, "Query product information success.");
@@ -252,13 +255,13 @@ bool UpdateManager::QueryProduct() {
     if (servers_->QueryProductInfo(&UpdateManager::QueryStopTest, this, &info)) break;
     if (Stopping()) return false;
     if (--retriesLeft < 0) {
-      fileSystem_->Logger().Log(kLogError, "Query product information failed, no more retry.");
+      log_->Log(kLogError, "Query product information failed, no more retry.");
       ScopedLock guard(lock_);
       queryPending_ = false;
       queryFailed_ = true;
       return false;
     }
-    fileSystem_->Logger().Log(kLogInfo, "Query product information failed, wait and retry.");
+    log_->Log(kLogInfo, "Query product information failed, wait and retry.");
     if (!WaitBeforeRetry()) return false;
   }
   ScopedLock guard(lock_);
@@ -357,7 +360,7 @@ void UpdateManager::InitialisationMain(void* self) {
 
 void UpdateManager::RunInitialisation() {
   SetState(kStateUpdatingVersionFile);
-  LogManager& log = fileSystem_->Logger();
+  LogManager& log = *log_;
   if (!LoadVersionMap()) {
     // Logged before the state changes, so that whoever sees the error state
     // finds its reason in the log.
@@ -373,7 +376,7 @@ void UpdateManager::RunInitialisation() {
     return;
   }
   log.Log(kLogInfo, "Download file version map success.");
-  fileSystem_->Packages().RestoreUnpackagedFiles();
+  packages_->RestoreUnpackagedFiles();
   SetState(kStateUpdatingResourceGroupConfig);
   if (!LoadResourceGroupMap()) {
     bool failed = false;
@@ -401,7 +404,7 @@ bool UpdateManager::LoadResourceGroupMap() {
     groupMapFailed_ = false;
   }
   DeleteResourceGroups();
-  IReadFile* file = fileSystem_->OpenFile(ResourceGroupConfig::kFileName, 0, true, false);
+  IReadFile* file = OpenFile(ResourceGroupConfig::kFileName, kOpenPackagedThenLoose, true, false);
   if (file == nullptr) {
     EndGroupMapLoad(false, true);
     return false;
@@ -451,7 +454,7 @@ bool UpdateManager::BuildResourceGroups(const std::vector<char>& text) {
     if (InitialisationStopping()) return false;
     std::unique_ptr<ResourceGroup> group(
         new (std::nothrow) ResourceGroup(info.name, info.updateFileCount, info.wholeUpdate,
-                                         fileSystem_, this));
+                                         log_, packages_, this));
     if (group == nullptr) return false;
     const ResourceKey key = HashResourceName(info.name.c_str());
     ScopedLock guard(lock_);
@@ -490,11 +493,7 @@ bool UpdateManager::LoadVersionMap() {
     linkMap_.clear();
     serverVersion = serverVersion_;
   }
-  ResourceKey key{0, 0};
-  if (!fileSystem_->GetFileHash(kVersionFileName, &key.hash1, &key.hash2)) {
-    EndVersionMapLoad(false, true);
-    return false;
-  }
+  const ResourceKey key = HashResourceName(kVersionFileName);
   {
     ScopedLock guard(lock_);
     versionMap_[key] = static_cast<uint16_t>(serverVersion);
@@ -516,10 +515,8 @@ bool UpdateManager::LoadVersionMap() {
 }
 
 IReadFile* UpdateManager::OpenVersionFile(const ResourceKey& key, uint32_t serverVersion) {
-  PackageManager& packages = fileSystem_->Packages();
-  uint32_t indexed = 0;
-  if (packages.FindEntry(key, &indexed) && indexed == serverVersion)
-    return packages.OpenPackagedFile(key, kVersionFileName, false);
+  if (packages_->IsIndexedAt(key, serverVersion))
+    return packages_->OpenPackagedFile(key, kVersionFileName, false);
   return AddWaitingFile(key, serverVersion);
 }
 
@@ -588,12 +585,33 @@ UpdateManager::KeyState UpdateManager::StateOf(const ResourceKey& key) {
   return IsKeyReady(key) ? KeyState::kReady : KeyState::kMissing;
 }
 
-bool UpdateManager::IsKeyReady(const ResourceKey& key) {
-  ResourceKey target = key;
+UpdateManager::Listing UpdateManager::CheckListing(const ResourceKey& key, ResourceKey* target) {
+  *target = key;
   uint32_t listed = 0;
-  if (!FindLinkTarget(key, &target, &listed) && !GetListedVersion(key, &listed)) return false;
-  uint32_t indexed = 0;
-  return fileSystem_->Packages().FindEntry(target, &indexed) && indexed == listed;
+  if (!FindLinkTarget(key, target, &listed) && !GetListedVersion(key, &listed))
+    return Listing::kUnknown;
+  return packages_->IsIndexedAt(*target, listed) ? Listing::kCurrent : Listing::kOutdated;
+}
+
+bool UpdateManager::IsKeyReady(const ResourceKey& key) {
+  ResourceKey target;
+  return CheckListing(key, &target) == Listing::kCurrent;
+}
+
+IReadFile* UpdateManager::OpenFile(const char* name, int mode, bool download, bool async) {
+  ResourceKey target;
+  switch (CheckListing(HashResourceName(name), &target)) {
+    case Listing::kUnknown:
+      log_->Log(kLogError, "Get file version failed when open file \"%s\".", name);
+      return nullptr;
+    case Listing::kCurrent:
+      return OpenByMode(*packages_, target, name, mode, async);
+    case Listing::kOutdated:
+      break;
+  }
+  // Not here at the listed version: only a download can give it.
+  if (!download) return nullptr;
+  return CreateUpdatingFile(target);
 }
 
 // ---------------------------------------------------------------------------
@@ -685,7 +703,7 @@ void UpdateManager::Collect(HttpDownloader* worker) {
     budget = worker->GetRestartBudget();
   }
   if (image != nullptr)
-    fileSystem_->Logger().Log(kLogInfo,
+    log_->Log(kLogInfo,
                               "add file to downloaded file list, %08x_%08x_%u.pak, size %u.",
                               key.hash1, key.hash2, version, size);
   // The worker lets go of the key before the adder can have the package:
@@ -818,7 +836,7 @@ bool UpdateManager::ScheduleListFile(HttpDownloader* worker, const char* name,
   if (state == KeyState::kReady) {
     const bool loaded = (this->*load)();
     if (!loaded && !Stopping())
-      fileSystem_->Logger().Log(kLogError, "Load update list file \"%s\" failed.", name);
+      log_->Log(kLogError, "Load update list file \"%s\" failed.", name);
     ScopedLock guard(lock_);
     list->loaded = loaded;
     list->failed = !loaded;
@@ -963,7 +981,7 @@ bool UpdateManager::LoadUpdateRules() {
   for (size_t i = 0; i < list.rules.size(); ++i) {
     if (Stopping()) return false;
     std::unique_ptr<UpdateRule> rule(
-        new (std::nothrow) UpdateRule(fileSystem_, this, static_cast<int>(i)));
+        new (std::nothrow) UpdateRule(*log_, this, static_cast<int>(i)));
     if (rule == nullptr) return false;
     rules_[UpdateRuleList::KeyOf(list.rules[i])] = std::move(rule);
   }
@@ -971,7 +989,7 @@ bool UpdateManager::LoadUpdateRules() {
 }
 
 bool UpdateManager::ReadLocalConfig(const char* name, std::vector<char>* bytes) {
-  IReadFile* file = fileSystem_->OpenFile(name, 0, false, false);
+  IReadFile* file = OpenFile(name, kOpenPackagedThenLoose, false, false);
   if (file == nullptr) return false;
   const bool read = ReadWholeFile(file, bytes);
   file->Release();
@@ -1099,7 +1117,7 @@ void UpdateManager::TakeOffDownloaded() {
 }
 
 void UpdateManager::AddPackage(const DownloadedPackage& package) {
-  LogManager& log = fileSystem_->Logger();
+  LogManager& log = *log_;
   const ResourceKey& key = package.key;
   log.Log(kLogInfo, "begin add file to package, %08x_%08x_%u.pak, size %u.", key.hash1,
           key.hash2, package.version, package.size);
@@ -1110,7 +1128,7 @@ void UpdateManager::AddPackage(const DownloadedPackage& package) {
   }
   char* buffer = nullptr;
   uint32_t size = 0;
-  const bool added = fileSystem_->Packages().AddDownloadPackage(
+  const bool added = packages_->AddDownloadPackage(
       package.image, package.size, key.hash1, key.hash2, package.version,
       waiting ? &buffer : nullptr, waiting ? &size : nullptr);
   if (added && (!waiting || buffer != nullptr)) {
@@ -1371,9 +1389,7 @@ bool UpdateManager::GetUpdateInfo(int worker, char* name, uint32_t nameSize, int
 bool UpdateManager::GetFileUpdateInfo(const char* file, char* name, uint32_t nameSize,
                                       int* total, int* done, float* speed) {
   if (file == nullptr) return false;
-  ResourceKey key{0, 0};
-  if (!fileSystem_->GetFileHash(file, &key.hash1, &key.hash2)) return false;
-  return FindKeyProgress(LinkTargetOf(key), name, nameSize, total, done, speed);
+  return FindKeyProgress(LinkTargetOf(HashResourceName(file)), name, nameSize, total, done, speed);
 }
 
 // Only the download of the group's whole package is reported; its single

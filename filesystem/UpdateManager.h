@@ -15,24 +15,26 @@
 #include "DeltaSettings.h"
 #include "ResourceName.h"
 #include "Thread.h"
-#include "WakeEvent.h"
+#include "UpdateEngine.h"
 #include "UpdateRuleList.h"
+#include "WakeEvent.h"
 
 struct UpdateServerNode;
 struct UpdateGroupNode;
 
 namespace FileSystem {
 
-class FileSystem;
 class HttpDownloader;
 class IReadFile;
+class LogManager;
+class PackageManager;
 class ResourceGroup;
 class UpdateGroup;
 class UpdateRule;
 class UpdateServerList;
 class UpdatingFile;
 
-class UpdateManager {
+class UpdateManager : public UpdateEngine {
  public:
   // How often and how long apart the product query is tried again. The
   // defaults are the product's; tests shorten them.
@@ -48,7 +50,7 @@ class UpdateManager {
   UpdateManager(const UpdateManager&) = delete;
   UpdateManager& operator=(const UpdateManager&) = delete;
 
-  bool Init(FileSystem* fileSystem, bool updateMode, const char* productName,
+  bool Init(LogManager& log, PackageManager& packages, bool updateMode, const char* productName,
             const UpdateServerNode* servers, uint32_t workerCount, const UpdateGroupNode* groups,
             uint32_t downloadBufferStep, bool reserveFirstWorker, bool idleUpdateEnabled,
             bool skipHeadRequest);
@@ -61,14 +63,19 @@ class UpdateManager {
   bool GetListedVersion(const ResourceKey& key, uint32_t* version);
   // True with the target and its listed version when the key is a link member.
   bool FindLinkTarget(const ResourceKey& key, ResourceKey* target, uint32_t* version);
-  // The key's content is local at exactly its listed version, looked up
-  // through its link target when it has one.
-  bool IsKeyReady(const ResourceKey& key);
-  // Whether a key is to be fetched, on its way or here, asked in that
-  // order: a package stops counting as in flight only once its content is
-  // in the store, so a key being added never looks missing for a moment.
-  enum class KeyState { kMissing, kInFlight, kReady };
-  KeyState StateOf(const ResourceKey& key);
+  // The one answer to "is this key here at its listed version": target is
+  // where its content is indexed (its link target, or the key itself);
+  // kUnknown while neither the link map nor the loaded version map lists it.
+  enum class Listing { kUnknown, kOutdated, kCurrent };
+  Listing CheckListing(const ResourceKey& key, ResourceKey* target);
+  // CheckListing says kCurrent.
+  bool IsKeyReady(const ResourceKey& key) override;
+  KeyState StateOf(const ResourceKey& key) override;
+
+  // OpenFile in update mode, after the facade's argument checks: the modes
+  // apply once the key is here at its listed version; otherwise a waiting
+  // file when download is asked for, else null.
+  IReadFile* OpenFile(const char* name, int mode, bool download, bool async);
 
   // A file for OpenFile that receives the key's content at its listed
   // version once downloaded; null outside update mode or before the version
@@ -76,19 +83,12 @@ class UpdateManager {
   UpdatingFile* CreateUpdatingFile(const ResourceKey& key);
   // The same at the given version, without those checks.
   UpdatingFile* AddWaitingFile(const ResourceKey& key, uint32_t version);
-  // Called by a waiting file that goes away.
-  void RemoveWaitingFile(UpdatingFile* file);
+  void RemoveWaitingFile(UpdatingFile* file) override;
 
-  // The group indexed under the key of its name, or null; the group lives
-  // until the next group-map load or Exit.
-  ResourceGroup* FindResourceGroup(const ResourceKey& key);
-  // A download of the key is running on a worker or waits for the adder.
-  bool IsKeyInFlight(const ResourceKey& key);
-  // The HaveDeltaPackage setting of "resourcegroup.pcfg".
-  bool HaveDeltaPackage();
-  // A configuration resource read whole from the local packages, without
-  // download, followed by a 0 byte; false when it is missing or empty.
-  bool ReadLocalConfig(const char* name, std::vector<char>* bytes);
+  ResourceGroup* FindResourceGroup(const ResourceKey& key) override;
+  bool IsKeyInFlight(const ResourceKey& key) override;
+  bool HaveDeltaPackage() override;
+  bool ReadLocalConfig(const char* name, std::vector<char>* bytes) override;
 
   bool RequestFile(const char* name, const char* updateGroup);
   bool HasResourceGroup(const ResourceKey& key);
@@ -121,15 +121,13 @@ class UpdateManager {
   bool TakeOffUpdateFailedResourceGroups(char* buffer, uint32_t size);
 
   // Used by the update groups, with their own lock held.
-  ResourceKey LinkTargetOf(const ResourceKey& key);
-  // True when the last download of the key failed after all its restarts,
-  // or its package could not be added once its budget was spent.
-  bool HasGivenUp(const ResourceKey& key);
-  void TouchRestartBudget(const ResourceKey& key);
-  bool AppendUpdatedFile(const char* name);
-  bool AppendUpdateFailedFile(const char* name);
-  bool AppendUpdatedResourceGroup(const char* name);
-  bool AppendUpdateFailedResourceGroup(const char* name);
+  ResourceKey LinkTargetOf(const ResourceKey& key) override;
+  bool HasGivenUp(const ResourceKey& key) override;
+  void TouchRestartBudget(const ResourceKey& key) override;
+  bool AppendUpdatedFile(const char* name) override;
+  bool AppendUpdateFailedFile(const char* name) override;
+  bool AppendUpdatedResourceGroup(const char* name) override;
+  bool AppendUpdateFailedResourceGroup(const char* name) override;
 
  private:
   // The longest wait of the scheduler and the adder between two passes when
@@ -259,7 +257,8 @@ class UpdateManager {
   void TakeOffWaitingList(UpdatingFile* file);
   UpdatingFile* InsertWaitingFile(const ResourceKey& key, uint32_t version);
 
-  FileSystem* fileSystem_ = nullptr;
+  LogManager* log_ = nullptr;
+  PackageManager* packages_ = nullptr;
   std::map<ResourceKey, uint16_t> versionMap_;
   std::string productName_;
   std::map<ResourceKey, int> restartBudgets_;

@@ -1,14 +1,15 @@
 #include "UpdateRule.h"
 
-#include "FileSystemFacade.h"
+#include "FileSystem.h"
+#include "LogManager.h"
 #include "ResourceGroup.h"
-#include "UpdateManager.h"
+#include "UpdateEngine.h"
 
 namespace FileSystem {
 
-UpdateRule::UpdateRule(FileSystem* fileSystem, UpdateManager* updateManager, int index)
-    : fileSystem_(fileSystem),
-      updateManager_(updateManager),
+UpdateRule::UpdateRule(LogManager& log, UpdateEngine* engine, int index)
+    : log_(log),
+      engine_(engine),
       index_(index),
       fileName_(UpdateRuleFile::FileName(index)),
       fileKey_(HashResourceName(fileName_.c_str())) {}
@@ -22,7 +23,7 @@ bool UpdateRule::IsFinished() {
 }
 
 bool UpdateRule::CheckFinished() {
-  if (!updateManager_->IsKeyReady(fileKey_) || !EnsureConfig()) return false;
+  if (!engine_->IsKeyReady(fileKey_) || !EnsureConfig()) return false;
   for (const UpdateRuleEntry& entry : entries_)
     if (!IsEntryReady(entry)) return false;
   finished_ = true;
@@ -31,8 +32,8 @@ bool UpdateRule::CheckFinished() {
 
 // A group the product does not know counts as ready: it has nothing to fetch.
 bool UpdateRule::IsEntryReady(const UpdateRuleEntry& entry) {
-  if (!entry.isGroup) return updateManager_->IsKeyReady(entry.key);
-  ResourceGroup* group = updateManager_->FindResourceGroup(GroupKey(entry.name));
+  if (!entry.isGroup) return engine_->IsKeyReady(entry.key);
+  ResourceGroup* group = engine_->FindResourceGroup(GroupKey(entry.name));
   return group == nullptr || group->IsReady();
 }
 
@@ -43,9 +44,9 @@ bool UpdateRule::NextItem(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
   if (IsFinished()) return false;
   Item item;
   bool found = false;
-  const UpdateManager::KeyState state = updateManager_->StateOf(fileKey_);
-  if (state != UpdateManager::KeyState::kReady) {
-    found = state == UpdateManager::KeyState::kMissing;
+  const UpdateEngine::KeyState state = engine_->StateOf(fileKey_);
+  if (state != UpdateEngine::KeyState::kReady) {
+    found = state == UpdateEngine::KeyState::kMissing;
     item.key = fileKey_;
   } else if (EnsureConfig()) {
     bool allDone = true;
@@ -65,13 +66,13 @@ bool UpdateRule::NextItem(uint32_t* hash1, uint32_t* hash2, bool* isDelta,
 
 bool UpdateRule::NextEntryItem(const UpdateRuleEntry& entry, Item* item, bool* allDone) {
   if (!entry.isGroup) {
-    switch (updateManager_->StateOf(entry.key)) {
-      case UpdateManager::KeyState::kReady: return false;
-      case UpdateManager::KeyState::kInFlight: *allDone = false; return false;
-      case UpdateManager::KeyState::kMissing: item->key = entry.key; return true;
+    switch (engine_->StateOf(entry.key)) {
+      case UpdateEngine::KeyState::kReady: return false;
+      case UpdateEngine::KeyState::kInFlight: *allDone = false; return false;
+      case UpdateEngine::KeyState::kMissing: item->key = entry.key; return true;
     }
   }
-  ResourceGroup* group = updateManager_->FindResourceGroup(GroupKey(entry.name));
+  ResourceGroup* group = engine_->FindResourceGroup(GroupKey(entry.name));
   if (group == nullptr || group->IsReady()) return false;
   if (group->NextItem(&item->key.hash1, &item->key.hash2, &item->isDelta, &item->localVersion))
     return true;
@@ -85,20 +86,19 @@ bool UpdateRule::EnsureConfig() {
     loadTried_ = true;
     loaded_ = LoadConfig();
     if (!loaded_)
-      fileSystem_->Logger().Log(kLogError, "Load update rule config file \"%s\" failed.",
-                                fileName_.c_str());
+      log_.Log(kLogError, "Load update rule config file \"%s\" failed.", fileName_.c_str());
   }
   return loaded_;
 }
 
 bool UpdateRule::LoadConfig() {
   std::vector<char> bytes;
-  if (!updateManager_->ReadLocalConfig(fileName_.c_str(), &bytes)) return false;
+  if (!engine_->ReadLocalConfig(fileName_.c_str(), &bytes)) return false;
   UpdateRuleFile config;
   if (!config.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() - 1))
     return false;
   for (UpdateRuleEntry& entry : config.entries) {
-    if (!entry.isGroup) entry.key = updateManager_->LinkTargetOf(entry.key);
+    if (!entry.isGroup) entry.key = engine_->LinkTargetOf(entry.key);
     entries_.push_back(entry);
   }
   return true;

@@ -13,12 +13,12 @@
 
 namespace FileSystem {
 
-class FileSystem;
-class UpdateManager;
+class LogManager;
+class UpdateEngine;
 
 class UpdateRule {
  public:
-  UpdateRule(FileSystem* fileSystem, UpdateManager* updateManager, int index);
+  UpdateRule(LogManager& log, UpdateEngine* engine, int index);
   virtual ~UpdateRule() = default;
   UpdateRule(const UpdateRule&) = delete;
   UpdateRule& operator=(const UpdateRule&) = delete;
@@ -49,8 +49,8 @@ class UpdateRule {
   bool IsEntryReady(const UpdateRuleEntry& entry);
   ResourceKey GroupKey(const std::string& name);
 
-  FileSystem* fileSystem_;
-  UpdateManager* updateManager_;
+  LogManager& log_;
+  UpdateEngine* engine_;
   int index_;
   std::string fileName_;
   ResourceKey fileKey_;

@@ -1,12 +1,13 @@
 #include "UpdateServer.h"
 
-#include "FileSystemFacade.h"
+#include "FileSystem.h"
+#include "LogManager.h"
 #include "ProductQuery.h"
 #include "WinsockInit.h"
 
 namespace FileSystem {
 
-UpdateServer::UpdateServer(FileSystem* fileSystem) : fileSystem_(fileSystem), socket_(*this) {}
+UpdateServer::UpdateServer(LogManager& log) : log_(log), socket_(*this) {}
 
 UpdateServer::~UpdateServer() {
   Stop();
@@ -123,7 +124,7 @@ void UpdateServer::Query() {
     productName = productName_;
     port = port_;
   }
-  LogManager& log = fileSystem_->Logger();
+  LogManager& log = log_;
   log.Log(kLogInfo, "Connect to update server \"%s, %u\"...", host.c_str(), port);
   if (!Connect(host, port)) {
     // A stop during the connect is no failure of the server.

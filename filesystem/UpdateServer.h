@@ -15,11 +15,11 @@
 
 namespace FileSystem {
 
-class FileSystem;
+class LogManager;
 
 class UpdateServer : private IStopSignal {
  public:
-  explicit UpdateServer(FileSystem* fileSystem);
+  explicit UpdateServer(LogManager& log);
   // Stops a running query and waits for its thread.
   virtual ~UpdateServer();
   UpdateServer(const UpdateServer&) = delete;
@@ -66,7 +66,7 @@ class UpdateServer : private IStopSignal {
   void EndFailed();
   void EndSucceeded(uint32_t version, std::vector<BaseUrl>* urls);
 
-  FileSystem* fileSystem_;
+  LogManager& log_;
   std::string host_;
   std::string productName_;
   std::vector<BaseUrl> results_;

@@ -4,11 +4,11 @@
 
 #include <new>
 
-#include "FileSystemFacade.h"
+#include "LogManager.h"
 
 namespace FileSystem {
 
-UpdateServerList::UpdateServerList(FileSystem* fileSystem) : fileSystem_(fileSystem) {}
+UpdateServerList::UpdateServerList(LogManager& log) : log_(log) {}
 
 UpdateServerList::~UpdateServerList() { Clear(); }
 
@@ -16,7 +16,7 @@ bool UpdateServerList::Create(const UpdateServerNode* nodes, const char* product
   Clear();
   productName_ = productName != nullptr ? productName : "";
   for (const UpdateServerNode* node = nodes; node != nullptr; node = node->next) {
-    UpdateServer* server = new (std::nothrow) UpdateServer(fileSystem_);
+    UpdateServer* server = new (std::nothrow) UpdateServer(log_);
     if (server == nullptr) {
       Clear();
       return false;
@@ -72,8 +72,7 @@ bool UpdateServerList::QueryProductInfo(StopTest stopping, void* context, Produc
     return false;
   }
   if (pass == Pass::kAllFailed) {
-    fileSystem_->Logger().Log(kLogError, "Query product information failed \"%s\".",
-                              productName_.c_str());
+    log_.Log(kLogError, "Query product information failed \"%s\".", productName_.c_str());
     return false;
   }
   info->version = winner->Version();

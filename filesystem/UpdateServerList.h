@@ -15,7 +15,7 @@
 
 namespace FileSystem {
 
-class FileSystem;
+class LogManager;
 
 // What the winning server answered.
 struct ProductInfo {
@@ -35,7 +35,7 @@ class UpdateServerList {
     kStopping,    // the stop test said so
   };
 
-  explicit UpdateServerList(FileSystem* fileSystem);
+  explicit UpdateServerList(LogManager& log);
   // Stops and joins every server.
   virtual ~UpdateServerList();
   UpdateServerList(const UpdateServerList&) = delete;
@@ -59,7 +59,7 @@ class UpdateServerList {
  private:
   void StopAll(bool join);
 
-  FileSystem* fileSystem_;
+  LogManager& log_;
   std::string productName_;
   UpdateServer* first_ = nullptr;
 };

@@ -4,15 +4,15 @@
 
 #include "BufferCursor.h"
 #include "HttpDownloader.h"
-#include "UpdateManager.h"
+#include "UpdateEngine.h"
 
 namespace FileSystem {
 
-UpdatingFile::UpdatingFile(const ResourceKey& key, uint32_t version, UpdateManager* manager)
+UpdatingFile::UpdatingFile(const ResourceKey& key, uint32_t version, UpdateEngine* manager)
     : key_(key), version_(version), manager_(manager) {}
 
 UpdatingFile::~UpdatingFile() {
-  UpdateManager* manager = nullptr;
+  UpdateEngine* manager = nullptr;
   {
     ScopedLock guard(lock_);
     manager = manager_;

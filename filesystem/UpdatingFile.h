@@ -13,11 +13,11 @@
 namespace FileSystem {
 
 class HttpDownloader;
-class UpdateManager;
+class UpdateEngine;
 
 class UpdatingFile final : public IReadFile {
  public:
-  UpdatingFile(const ResourceKey& key, uint32_t version, UpdateManager* manager);
+  UpdatingFile(const ResourceKey& key, uint32_t version, UpdateEngine* manager);
   ~UpdatingFile() override;
   UpdatingFile(const UpdatingFile&) = delete;
   UpdatingFile& operator=(const UpdatingFile&) = delete;
@@ -59,7 +59,7 @@ class UpdatingFile final : public IReadFile {
  private:
   const ResourceKey key_;
   const uint32_t version_;
-  UpdateManager* manager_;
+  UpdateEngine* manager_;
   HttpDownloader* worker_ = nullptr;
   CriticalSection lock_;
   char* buffer_ = nullptr;

@@ -1,6 +1,17 @@
 #include "WriteFile.h"
 
+#include <new>
+
 namespace FileSystem {
+
+IWriteFile* WriteFile::Open(const char* path, bool append) {
+  if (path == nullptr) return nullptr;
+  FILE* file = std::fopen(path, append ? "ab" : "wb");
+  if (file == nullptr) return nullptr;
+  IWriteFile* result = new (std::nothrow) WriteFile(file);
+  if (result == nullptr) std::fclose(file);
+  return result;
+}
 
 WriteFile::WriteFile(FILE* file) : file_(file) {}
 

@@ -9,6 +9,10 @@ namespace FileSystem {
 
 class WriteFile final : public IWriteFile {
  public:
+  // The file at path, created or emptied, or appended to; null when it
+  // cannot be opened.
+  static IWriteFile* Open(const char* path, bool append);
+
   explicit WriteFile(FILE* file);  // takes ownership
   ~WriteFile() override;
 

@@ -155,4 +155,72 @@ TEST(VersionConfigTest, KeepsTheLinkMembersReadBeforeABreak) {
   EXPECT_EQ(config.links[0], (LinkGroup{kB, {kC}}));
 }
 
+// What local mode has always accepted from stored files, and what it keeps
+// of a file that breaks off: the pairs read before the break, no more.
+struct LocalLinkCase {
+  const char* label;
+  bool versionFile;  // "version.pcfg" (one version record first), else "filelink.pcfg"
+  std::vector<uint32_t> linkWords;  // from the group count on
+  std::vector<uint8_t> tail;        // raw bytes after the words
+  bool parsed;
+  std::vector<LinkGroup> links;
+};
+
+std::vector<uint8_t> LocalFile(const LocalLinkCase& c) {
+  std::vector<uint8_t> file;
+  if (c.versionFile) {
+    file = Words({1, kA.hash1, kA.hash2});
+    file.push_back(9);  // version 9
+    file.push_back(0);
+  }
+  ByteWriter writer;
+  for (uint32_t w : c.linkWords) writer.U32(w);
+  const std::vector<uint8_t> words = writer.Take();
+  file.insert(file.end(), words.begin(), words.end());
+  file.insert(file.end(), c.tail.begin(), c.tail.end());
+  return file;
+}
+
+class LocalLinkTest : public testing::TestWithParam<LocalLinkCase> {};
+
+TEST_P(LocalLinkTest, ParsesAsLocalModeReadsIt) {
+  const LocalLinkCase& c = GetParam();
+  const std::vector<uint8_t> file = LocalFile(c);
+  std::vector<LinkGroup> links;
+  bool parsed = false;
+  if (c.versionFile) {
+    VersionConfig config;
+    parsed = config.Parse(file.data(), file.size());
+    links = config.links;
+  } else {
+    FileLinkConfig config;
+    parsed = config.Parse(file.data(), file.size());
+    links = config.links;
+  }
+  EXPECT_EQ(parsed, c.parsed);
+  EXPECT_EQ(links, c.links);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LocalLinkTest,
+    testing::Values(
+        LocalLinkCase{"link_file_trailing_bytes_ignored", false,
+                      {1, 2, kA.hash1, kA.hash2, kB.hash1, kB.hash2}, {0xEE, 0xEE, 0xEE}, true,
+                      {LinkGroup{kA, {kB}}}},
+        LocalLinkCase{"version_file_trailing_bytes_ignored", true,
+                      {1, 2, kA.hash1, kA.hash2, kB.hash1, kB.hash2}, {0xEE}, true,
+                      {LinkGroup{kA, {kB}}}},
+        LocalLinkCase{"version_file_cut_in_the_group_count", true, {}, {1, 0}, false, {}},
+        LocalLinkCase{"link_file_cut_in_a_target_keeps_the_groups_before", false,
+                      {2, 2, kA.hash1, kA.hash2, kB.hash1, kB.hash2, 2, kC.hash1}, {}, false,
+                      {LinkGroup{kA, {kB}}}},
+        LocalLinkCase{"link_file_cut_in_a_member_keeps_the_members_before", false,
+                      {1, 3, kC.hash1, kC.hash2, kA.hash1, kA.hash2, kB.hash1}, {}, false,
+                      {LinkGroup{kC, {kA}}}},
+        LocalLinkCase{"link_file_without_groups", false, {0}, {}, true, {}},
+        LocalLinkCase{"link_file_empty", false, {}, {}, false, {}}),
+    [](const testing::TestParamInfo<LocalLinkCase>& info) {
+      return std::string(info.param.label);
+    });
+
 }  // namespace

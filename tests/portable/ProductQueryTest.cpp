@@ -11,7 +11,7 @@ using FileSystem::BaseUrl;
 using FileSystem::ProductQuery;
 using FileSystem::ProductReplyError;
 using FileSystem::ProductReplyHeader;
-using TestFixtures::ReplySpec;
+using TestFixtures::ReplyPlan;
 
 namespace {
 
@@ -52,8 +52,8 @@ TEST(ProductQueryRequest, NameTooLongForTheLengthFieldIsRefused) {
 }
 
 TEST(ProductQueryHeader, DecodesEveryFieldLittleEndian) {
-  ReplySpec spec = TestFixtures::GoodReply("velmor", 0x01020304u);
-  const std::string reply = TestFixtures::BuildReply(spec);
+  ReplyPlan plan = TestFixtures::GoodReply("velmor", 0x01020304u);
+  const std::string reply = TestFixtures::BuildReply(plan);
   ProductReplyHeader header;
   ASSERT_EQ(ProductQuery::ParseHeader(Bytes(reply), 12, &header), ProductReplyError::kNone);
   EXPECT_EQ(header.length, reply.size());
@@ -67,24 +67,24 @@ TEST(ProductQueryHeader, DecodesEveryFieldLittleEndian) {
 
 struct HeaderCase {
   const char* label;
-  ReplySpec spec;
+  ReplyPlan plan;
   size_t given;  // header bytes handed to the parser
   ProductReplyError expected;
 };
 
-ReplySpec With(ReplySpec spec, void (*change)(ReplySpec*)) {
-  change(&spec);
-  return spec;
+ReplyPlan With(ReplyPlan plan, void (*change)(ReplyPlan*)) {
+  change(&plan);
+  return plan;
 }
 
-const ReplySpec kGood = TestFixtures::GoodReply("velmor");
+const ReplyPlan kGood = TestFixtures::GoodReply("velmor");
 
 void PrintTo(const HeaderCase& c, std::ostream* out) { *out << c.label; }
 
 class ProductReplyHeaderCase : public testing::TestWithParam<HeaderCase> {};
 
 TEST_P(ProductReplyHeaderCase, IsJudgedAsExpected) {
-  const std::string reply = TestFixtures::BuildReply(GetParam().spec);
+  const std::string reply = TestFixtures::BuildReply(GetParam().plan);
   ProductReplyHeader header;
   EXPECT_EQ(ProductQuery::ParseHeader(Bytes(reply), GetParam().given, &header),
             GetParam().expected);
@@ -96,27 +96,27 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderCase{"good", kGood, 12, ProductReplyError::kNone},
         HeaderCase{"eleven_bytes", kGood, 11, ProductReplyError::kHeaderTooShort},
         HeaderCase{"no_bytes", kGood, 0, ProductReplyError::kHeaderTooShort},
-        HeaderCase{"length_12", With(kGood, [](ReplySpec* s) { s->lengthField = 12; }), 12,
+        HeaderCase{"length_12", With(kGood, [](ReplyPlan* s) { s->lengthField = 12; }), 12,
                    ProductReplyError::kLengthTooSmall},
-        HeaderCase{"length_0", With(kGood, [](ReplySpec* s) { s->lengthField = 0; }), 12,
+        HeaderCase{"length_0", With(kGood, [](ReplyPlan* s) { s->lengthField = 0; }), 12,
                    ProductReplyError::kLengthTooSmall},
-        HeaderCase{"length_13", With(kGood, [](ReplySpec* s) { s->lengthField = 13; }), 12,
+        HeaderCase{"length_13", With(kGood, [](ReplyPlan* s) { s->lengthField = 13; }), 12,
                    ProductReplyError::kNone},
-        HeaderCase{"type_2", With(kGood, [](ReplySpec* s) { s->type = 2; }), 12,
+        HeaderCase{"type_2", With(kGood, [](ReplyPlan* s) { s->type = 2; }), 12,
                    ProductReplyError::kWrongType},
-        HeaderCase{"type_0x0103", With(kGood, [](ReplySpec* s) { s->type = 0x0103; }), 12,
+        HeaderCase{"type_0x0103", With(kGood, [](ReplyPlan* s) { s->type = 0x0103; }), 12,
                    ProductReplyError::kWrongType},
-        HeaderCase{"status_0", With(kGood, [](ReplySpec* s) { s->status = 0; }), 12,
+        HeaderCase{"status_0", With(kGood, [](ReplyPlan* s) { s->status = 0; }), 12,
                    ProductReplyError::kStatusZero},
-        HeaderCase{"status_255", With(kGood, [](ReplySpec* s) { s->status = 255; }), 12,
+        HeaderCase{"status_255", With(kGood, [](ReplyPlan* s) { s->status = 255; }), 12,
                    ProductReplyError::kNone},
-        HeaderCase{"url_count_0", With(kGood, [](ReplySpec* s) { s->urlCountField = 0; }), 12,
+        HeaderCase{"url_count_0", With(kGood, [](ReplyPlan* s) { s->urlCountField = 0; }), 12,
                    ProductReplyError::kNoUrls}),
     [](const testing::TestParamInfo<HeaderCase>& info) { return std::string(info.param.label); });
 
 struct BodyCase {
   const char* label;
-  ReplySpec spec;
+  ReplyPlan plan;
   ProductReplyError expected;
 };
 
@@ -127,7 +127,7 @@ class ProductReplyBodyCase : public testing::TestWithParam<BodyCase> {};
 // The body handed over is exactly what the header announces, cut from the
 // bytes really laid out (or padded with nothing when it announces more).
 TEST_P(ProductReplyBodyCase, IsJudgedAsExpectedAndLeavesNoHalfResult) {
-  const std::string reply = TestFixtures::BuildReply(GetParam().spec);
+  const std::string reply = TestFixtures::BuildReply(GetParam().plan);
   ProductReplyHeader header;
   ASSERT_EQ(ProductQuery::ParseHeader(Bytes(reply), 12, &header), ProductReplyError::kNone);
   const std::string body = reply.substr(12);
@@ -138,7 +138,7 @@ TEST_P(ProductReplyBodyCase, IsJudgedAsExpectedAndLeavesNoHalfResult) {
   if (GetParam().expected != ProductReplyError::kNone) {
     ASSERT_EQ(urls.size(), 1u);
   } else {
-    ASSERT_EQ(urls.size(), 1u + GetParam().spec.entries.size());
+    ASSERT_EQ(urls.size(), 1u + GetParam().plan.entries.size());
   }
   EXPECT_EQ(urls[0].url, "earlier");
 }
@@ -148,79 +148,79 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BodyCase{"good", kGood, ProductReplyError::kNone},
         BodyCase{"trailing_bytes_ignored",
-                 With(kGood, [](ReplySpec* s) { s->trailing = "xyz"; }), ProductReplyError::kNone},
-        BodyCase{"empty_url", With(kGood, [](ReplySpec* s) { s->entries[0].url.clear(); }),
+                 With(kGood, [](ReplyPlan* s) { s->trailing = "xyz"; }), ProductReplyError::kNone},
+        BodyCase{"empty_url", With(kGood, [](ReplyPlan* s) { s->entries[0].url.clear(); }),
                  ProductReplyError::kNone},
-        BodyCase{"other_product", With(kGood, [](ReplySpec* s) { s->name = "velmox"; }),
+        BodyCase{"other_product", With(kGood, [](ReplyPlan* s) { s->name = "velmox"; }),
                  ProductReplyError::kWrongName},
-        BodyCase{"shorter_name", With(kGood, [](ReplySpec* s) { s->name = "velmo"; }),
+        BodyCase{"shorter_name", With(kGood, [](ReplyPlan* s) { s->name = "velmo"; }),
                  ProductReplyError::kWrongName},
-        BodyCase{"longer_name", With(kGood, [](ReplySpec* s) { s->name = "velmorx"; }),
+        BodyCase{"longer_name", With(kGood, [](ReplyPlan* s) { s->name = "velmorx"; }),
                  ProductReplyError::kWrongName},
-        BodyCase{"upper_case_name", With(kGood, [](ReplySpec* s) { s->name = "VELMOR"; }),
+        BodyCase{"upper_case_name", With(kGood, [](ReplyPlan* s) { s->name = "VELMOR"; }),
                  ProductReplyError::kWrongName},
         BodyCase{"name_without_zero",
                  With(kGood,
-                      [](ReplySpec* s) {
+                      [](ReplyPlan* s) {
                         s->nameTerminator = false;
                         s->entries[0].mirror = true;  // the byte after the name is 1
                         s->trailing = std::string(1, '\0');
                       }),
                  ProductReplyError::kWrongName},
         BodyCase{"name_length_shorter",
-                 With(kGood, [](ReplySpec* s) { s->nameLengthField = 5; }),
+                 With(kGood, [](ReplyPlan* s) { s->nameLengthField = 5; }),
                  ProductReplyError::kWrongName},
         BodyCase{"name_length_beyond_block",
-                 With(kGood, [](ReplySpec* s) { s->nameLengthField = 1000; }),
+                 With(kGood, [](ReplyPlan* s) { s->nameLengthField = 1000; }),
                  ProductReplyError::kNameBeyondBlock},
         BodyCase{"name_length_65535",
-                 With(kGood, [](ReplySpec* s) { s->nameLengthField = 65535; }),
+                 With(kGood, [](ReplyPlan* s) { s->nameLengthField = 65535; }),
                  ProductReplyError::kNameBeyondBlock},
         BodyCase{"name_zero_just_outside",
                  With(kGood,
-                      [](ReplySpec* s) {
+                      [](ReplyPlan* s) {
                         s->nameTerminator = false;
                         s->entries.clear();
                         s->urlCountField = 1;
                       }),
                  ProductReplyError::kNameBeyondBlock},
         BodyCase{"url_length_beyond_block",
-                 With(kGood, [](ReplySpec* s) { s->entries[1].lengthField = 1000; }),
+                 With(kGood, [](ReplyPlan* s) { s->entries[1].lengthField = 1000; }),
                  ProductReplyError::kUrlBeyondBlock},
         BodyCase{"url_length_65535",
-                 With(kGood, [](ReplySpec* s) { s->entries[0].lengthField = 65535; }),
+                 With(kGood, [](ReplyPlan* s) { s->entries[0].lengthField = 65535; }),
                  ProductReplyError::kUrlBeyondBlock},
         BodyCase{"last_url_zero_missing",
-                 With(kGood, [](ReplySpec* s) { s->entries[1].terminator = false; }),
+                 With(kGood, [](ReplyPlan* s) { s->entries[1].terminator = false; }),
                  ProductReplyError::kUrlBeyondBlock},
         BodyCase{"more_urls_counted_than_sent",
-                 With(kGood, [](ReplySpec* s) { s->urlCountField = 3; }),
+                 With(kGood, [](ReplyPlan* s) { s->urlCountField = 3; }),
                  ProductReplyError::kUrlBeyondBlock},
         BodyCase{"url_length_shorter_than_url",
-                 With(kGood, [](ReplySpec* s) { s->entries[0].lengthField = 5; }),
+                 With(kGood, [](ReplyPlan* s) { s->entries[0].lengthField = 5; }),
                  ProductReplyError::kBadUrl},
         BodyCase{"zero_inside_url",
                  With(kGood,
-                      [](ReplySpec* s) { s->entries[0].url = std::string("http\0x", 6); }),
+                      [](ReplyPlan* s) { s->entries[0].url = std::string("http\0x", 6); }),
                  ProductReplyError::kBadUrl},
         BodyCase{"version_65535",
-                 With(kGood, [](ReplySpec* s) { s->version = 65535; }), ProductReplyError::kNone},
-        BodyCase{"version_65536", With(kGood, [](ReplySpec* s) { s->version = 65536; }),
+                 With(kGood, [](ReplyPlan* s) { s->version = 65535; }), ProductReplyError::kNone},
+        BodyCase{"version_65536", With(kGood, [](ReplyPlan* s) { s->version = 65536; }),
                  ProductReplyError::kVersionTooLarge},
-        BodyCase{"version_max", With(kGood, [](ReplySpec* s) { s->version = 0xFFFFFFFFu; }),
+        BodyCase{"version_max", With(kGood, [](ReplyPlan* s) { s->version = 0xFFFFFFFFu; }),
                  ProductReplyError::kVersionTooLarge}),
     [](const testing::TestParamInfo<BodyCase>& info) { return std::string(info.param.label); });
 
 TEST(ProductReplyBody, EntriesComeInReplyOrderWithTheirMirrorFlags) {
-  ReplySpec spec = kGood;
-  spec.entries.push_back({"http://third/", false});
-  spec.entries[0].mirror = false;
-  spec.entries[1].mirror = true;
-  const std::string reply = TestFixtures::BuildReply(spec);
+  ReplyPlan plan = kGood;
+  plan.entries.push_back({"http://third/", false});
+  plan.entries[0].mirror = false;
+  plan.entries[1].mirror = true;
+  const std::string reply = TestFixtures::BuildReply(plan);
   // Any byte other than 0 marks a mirror.
   std::string patched = reply;
   const size_t firstEntry = 12 + 7;
-  patched[firstEntry + 3 + spec.entries[0].url.size() + 1] = 2;
+  patched[firstEntry + 3 + plan.entries[0].url.size() + 1] = 2;
   ProductReplyHeader header;
   ASSERT_EQ(ProductQuery::ParseHeader(Bytes(patched), 12, &header), ProductReplyError::kNone);
   std::vector<BaseUrl> urls;
@@ -250,11 +250,11 @@ TEST(ProductReplyBody, OfAnotherSizeThanAnnouncedIsRefused) {
 // which the sanitizers would see; here the bytes after it would even look
 // like a valid continuation.
 TEST(ProductReplyBody, IsNeverReadBeyondTheReceivedBlock) {
-  ReplySpec spec = kGood;
-  const std::string full = TestFixtures::BuildReply(spec);
+  ReplyPlan plan = kGood;
+  const std::string full = TestFixtures::BuildReply(plan);
   const std::string body = full.substr(12);
   for (size_t cut = 0; cut < body.size(); ++cut) {
-    ReplySpec lying = spec;
+    ReplyPlan lying = plan;
     lying.lengthField = static_cast<int>(12 + cut);
     const std::string header = TestFixtures::BuildReplyHeader(lying, cut);
     ProductReplyHeader parsed;

@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "cannot listen on the loopback\n");
     return 1;
   }
-  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(argv[1], static_cast<uint32_t>(version));
+  TestFixtures::ReplyPlan reply = TestFixtures::GoodReply(argv[1], static_cast<uint32_t>(version));
   reply.entries.clear();
   reply.entries.push_back({argv[3], false});
   server.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     // Told when the run ends rather than polling it, so that the host's side
     // costs the process nothing while the worker receives.
     FileSystem::WakeEvent finished;
-    FileSystem::HttpDownloader worker(&fileSystem, 0x10000, false);
+    FileSystem::HttpDownloader worker(fileSystem.Logger(), 0x10000, false);
     worker.SetFinishedEvent(&finished);
     const char* urls[] = {argv[1]};
     const double wallStart = Peers::WallSeconds();

@@ -310,10 +310,10 @@ int main(int argc, char** argv) {
   }
   TestFixtures::FakeUpdateServer updateServer;
   if (!updateServer.Ok()) return 1;
-  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(product.name.c_str(), product.version);
-  reply.entries.clear();
-  reply.entries.push_back({origin + "/", false});
-  updateServer.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
+  TestFixtures::ReplyPlan plan = TestFixtures::GoodReply(product.name.c_str(), product.version);
+  plan.entries.clear();
+  plan.entries.push_back({origin + "/", false});
+  updateServer.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(plan)));
   UpdateServerNode server{"127.0.0.1", updateServer.Port(), nullptr};
   CreateDirectoryA(work.c_str(), nullptr);
   std::printf("product %s: %zu single files, %zu groups; %u workers; %d rounds each\n",

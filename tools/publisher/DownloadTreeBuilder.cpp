@@ -42,20 +42,20 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 ResourceKey Key(const std::string& name) { return HashResourceName(name.c_str()); }
 
-ImageEntry EntryOf(const ResourceSpec& spec, const std::vector<uint8_t>& content) {
+ImageEntry EntryOf(const ManifestResource& declared, const std::vector<uint8_t>& content) {
   ImageEntry e;
-  e.key = Key(spec.name);
-  e.version = spec.version;
-  e.removed = spec.removed;
-  e.method = spec.method;
-  e.wantedMethod = spec.wantedMethod;
-  e.wantedGiven = spec.wantedGiven;
+  e.key = Key(declared.name);
+  e.version = declared.version;
+  e.removed = declared.removed;
+  e.method = declared.method;
+  e.wantedMethod = declared.wantedMethod;
+  e.wantedGiven = declared.wantedGiven;
   e.content = content;
-  e.capacity = spec.capacity;
-  e.unpackaged = spec.loose;
-  e.path = spec.path.empty() ? spec.name : spec.path;
-  e.attributes = spec.attributes;
-  e.time = spec.time;
+  e.capacity = declared.capacity;
+  e.unpackaged = declared.loose;
+  e.path = declared.path.empty() ? declared.name : declared.path;
+  e.attributes = declared.attributes;
+  e.time = declared.time;
   return e;
 }
 
@@ -82,40 +82,41 @@ bool DownloadTreeBuilder::Build(DownloadTree* tree, std::string* error) {
   for (const ResourceKey& key : order_) {
     if (!FullPackage(resources_.at(key), tree, error)) return false;
   }
-  for (const GroupSpec& group : manifest_.groups) {
+  for (const ManifestGroup& group : manifest_.groups) {
     if (!GroupPackage(group, 0, false, tree, error)) return false;
   }
-  for (const DeltaSpec& delta : manifest_.deltas) {
+  for (const ManifestDelta& delta : manifest_.deltas) {
     if (!DeltaPackage(delta, tree, error)) return false;
   }
   return true;
 }
 
-bool DownloadTreeBuilder::AddResource(const ResourceSpec& spec, std::vector<uint8_t> content,
-                                      std::string* error) {
-  const ResourceKey key = Key(spec.name);
+bool DownloadTreeBuilder::AddResource(const ManifestResource& declared,
+                                      std::vector<uint8_t> content, std::string* error) {
+  const ResourceKey key = Key(declared.name);
   if (resources_.count(key) != 0) {
-    *error = "\"" + spec.name + "\" is defined twice (or shares its key with another name)";
+    *error = "\"" + declared.name + "\" is defined twice (or shares its key with another name)";
     return false;
   }
-  resources_[key] = Resource{spec, std::move(content)};
+  resources_[key] = Resource{declared, std::move(content)};
   order_.push_back(key);
   return true;
 }
 
 bool DownloadTreeBuilder::LoadResources(std::string* error) {
-  for (const ResourceSpec& spec : manifest_.resources) {
+  for (const ManifestResource& declared : manifest_.resources) {
     std::vector<uint8_t> content;
-    const std::string source = folder_ + "/" + (spec.source.empty() ? spec.name : spec.source);
-    if (!spec.removed && !ReadFile(source, &content)) {
-      *error = "line " + std::to_string(spec.line) + ": cannot read \"" + source + "\"";
+    const std::string source =
+        folder_ + "/" + (declared.source.empty() ? declared.name : declared.source);
+    if (!declared.removed && !ReadFile(source, &content)) {
+      *error = "line " + std::to_string(declared.line) + ": cannot read \"" + source + "\"";
       return false;
     }
-    if (!AddResource(spec, std::move(content), error)) return false;
+    if (!AddResource(declared, std::move(content), error)) return false;
   }
   // Each group's package key stands for the whole group at its version.
-  for (const GroupSpec& group : manifest_.groups) {
-    ResourceSpec marker;
+  for (const ManifestGroup& group : manifest_.groups) {
+    ManifestResource marker;
     marker.name = FileSystem::GroupFileList::PackageFileName(group.name);
     marker.version = group.version;
     if (!AddResource(marker, {}, error)) return false;
@@ -128,25 +129,25 @@ bool DownloadTreeBuilder::LoadResources(std::string* error) {
 bool DownloadTreeBuilder::AddGenerated(const std::string& name, uint16_t version,
                                        std::vector<uint8_t> content, std::string* error) {
   if (resources_.count(Key(name)) != 0) return true;
-  ResourceSpec spec;
-  spec.name = name;
-  spec.version = version;
-  spec.method = manifest_.configMethod;
-  return AddResource(spec, std::move(content), error);
+  ManifestResource declared;
+  declared.name = name;
+  declared.version = version;
+  declared.method = manifest_.configMethod;
+  return AddResource(declared, std::move(content), error);
 }
 
 bool DownloadTreeBuilder::GenerateConfigs(std::string* error) {
   const uint16_t v = manifest_.configVersion;
   FileSystem::ResourceGroupConfig groups;
   groups.settings = manifest_.settings;
-  for (const GroupSpec& g : manifest_.groups) {
+  for (const ManifestGroup& g : manifest_.groups) {
     groups.groups.push_back({g.name, g.wholeUpdate, g.updateFileCount});
   }
   const std::string xml = groups.Write();
   if (!AddGenerated(FileSystem::ResourceGroupConfig::kFileName, v, {xml.begin(), xml.end()}, error)) {
     return false;
   }
-  for (const GroupSpec& g : manifest_.groups) {
+  for (const ManifestGroup& g : manifest_.groups) {
     FileSystem::GroupFileList list;
     for (const std::string& n : g.firstFiles) list.firstFiles.push_back(Key(n));
     for (const std::string& n : g.subGroups) list.subGroups.push_back(Key(n));
@@ -165,11 +166,11 @@ bool DownloadTreeBuilder::GenerateConfigs(std::string* error) {
   }
   FileSystem::UpdateRuleList rules;
   for (size_t i = 0; i < manifest_.rules.size(); ++i) {
-    const RuleSpec& r = manifest_.rules[i];
+    const ManifestRule& r = manifest_.rules[i];
     // A record reads {map, level}: the rule is kept under (level, map).
     rules.rules.push_back({static_cast<uint32_t>(r.map), static_cast<uint32_t>(r.level)});
     FileSystem::UpdateRuleFile file;
-    for (const RuleItemSpec& item : r.items) {
+    for (const ManifestRuleItem& item : r.items) {
       FileSystem::UpdateRuleEntry entry;
       entry.isGroup = item.isGroup;
       if (item.isGroup) entry.name = item.name;
@@ -185,7 +186,7 @@ bool DownloadTreeBuilder::GenerateConfigs(std::string* error) {
     return false;
   }
   FileSystem::FileLinkConfig fileLinks;
-  for (const LinkSpec& l : manifest_.fileLinks) {
+  for (const ManifestLink& l : manifest_.fileLinks) {
     FileSystem::LinkGroup group{Key(l.target), {}};
     for (const std::string& m : l.members) group.members.push_back(Key(m));
     fileLinks.links.push_back(group);
@@ -205,9 +206,9 @@ const DownloadTreeBuilder::Resource* DownloadTreeBuilder::Find(const ResourceKey
   return it == resources_.end() ? nullptr : &it->second;
 }
 
-const GroupSpec* DownloadTreeBuilder::FindGroup(const std::string& name) const {
+const ManifestGroup* DownloadTreeBuilder::FindGroup(const std::string& name) const {
   const ResourceKey key = Key(name);
-  for (const GroupSpec& g : manifest_.groups) {
+  for (const ManifestGroup& g : manifest_.groups) {
     if (Key(g.name) == key) return &g;
   }
   return nullptr;
@@ -215,11 +216,11 @@ const GroupSpec* DownloadTreeBuilder::FindGroup(const std::string& name) const {
 
 bool DownloadTreeBuilder::CheckReferences(std::string* error) const {
   std::map<ResourceKey, ResourceKey> links;
-  for (const LinkSpec& l : manifest_.links) {
+  for (const ManifestLink& l : manifest_.links) {
     if (Find(Key(l.target)) == nullptr) return *error = "link target \"" + l.target + "\" is not a resource", false;
     for (const std::string& m : l.members) links[Key(m)] = Key(l.target);
   }
-  for (const LinkSpec& l : manifest_.fileLinks) {
+  for (const ManifestLink& l : manifest_.fileLinks) {
     if (Find(Key(l.target)) == nullptr) return *error = "filelink target \"" + l.target + "\" is not a resource", false;
   }
   auto known = [&](const std::string& name) {
@@ -227,7 +228,7 @@ bool DownloadTreeBuilder::CheckReferences(std::string* error) const {
     return Find(link == links.end() ? Key(name) : link->second) != nullptr;
   };
   std::set<ResourceKey> groupKeys;
-  for (const GroupSpec& g : manifest_.groups) {
+  for (const ManifestGroup& g : manifest_.groups) {
     if (!groupKeys.insert(Key(g.name)).second) return *error = "group \"" + g.name + "\" is defined twice", false;
     for (const auto* list : {&g.firstFiles, &g.lastFiles}) {
       for (const std::string& n : *list) {
@@ -241,8 +242,8 @@ bool DownloadTreeBuilder::CheckReferences(std::string* error) const {
   for (const std::string& n : manifest_.singleFiles) {
     if (!known(n)) return *error = "single file \"" + n + "\" is not a resource", false;
   }
-  for (const RuleSpec& r : manifest_.rules) {
-    for (const RuleItemSpec& item : r.items) {
+  for (const ManifestRule& r : manifest_.rules) {
+    for (const ManifestRuleItem& item : r.items) {
       if (item.isGroup ? FindGroup(item.name) == nullptr : !known(item.name)) {
         return *error = "rule item \"" + item.name + "\" is unknown", false;
       }
@@ -253,7 +254,7 @@ bool DownloadTreeBuilder::CheckReferences(std::string* error) const {
 
 bool DownloadTreeBuilder::GenerateVersionConfig(std::string* error) {
   FileSystem::VersionConfig config;
-  for (const LinkSpec& l : manifest_.links) {
+  for (const ManifestLink& l : manifest_.links) {
     FileSystem::LinkGroup group{Key(l.target), {}};
     for (const std::string& m : l.members) {
       group.members.push_back(Key(m));
@@ -263,7 +264,7 @@ bool DownloadTreeBuilder::GenerateVersionConfig(std::string* error) {
   }
   const ResourceKey self = Key(FileSystem::VersionConfig::kFileName);
   for (const ResourceKey& key : order_) {
-    if (key != self) config.versions.push_back({key, resources_.at(key).spec.version});
+    if (key != self) config.versions.push_back({key, resources_.at(key).declared.version});
   }
   std::vector<uint8_t> bytes;
   if (!config.Write(&bytes)) return *error = "version.pcfg cannot be written", false;
@@ -273,19 +274,20 @@ bool DownloadTreeBuilder::GenerateVersionConfig(std::string* error) {
 bool DownloadTreeBuilder::FullPackage(const Resource& resource, DownloadTree* tree,
                                       std::string* error) const {
   std::vector<uint8_t> image;
-  if (!BuildImage({EntryOf(resource.spec, resource.content)}, &image, error)) {
-    *error = "\"" + resource.spec.name + "\": " + *error;
+  if (!BuildImage({EntryOf(resource.declared, resource.content)}, &image, error)) {
+    *error = "\"" + resource.declared.name + "\": " + *error;
     return false;
   }
-  (*tree)[FileSystem::FullPackageName(Key(resource.spec.name), resource.spec.version)] = std::move(image);
+  const ManifestResource& declared = resource.declared;
+  (*tree)[FileSystem::FullPackageName(Key(declared.name), declared.version)] = std::move(image);
   return true;
 }
 
 // The group's own files and, once each, those of its sub-groups; a group met
 // again (a cycle) adds nothing more.
-void DownloadTreeBuilder::CollectGroup(const GroupSpec& group, std::vector<ResourceKey>* keys,
-                                       std::vector<const GroupSpec*>* visited) const {
-  for (const GroupSpec* g : *visited) {
+void DownloadTreeBuilder::CollectGroup(const ManifestGroup& group, std::vector<ResourceKey>* keys,
+                                       std::vector<const ManifestGroup*>* visited) const {
+  for (const ManifestGroup* g : *visited) {
     if (g == &group) return;
   }
   visited->push_back(&group);
@@ -293,15 +295,15 @@ void DownloadTreeBuilder::CollectGroup(const GroupSpec& group, std::vector<Resou
   for (const std::string& n : group.firstFiles) keys->push_back(Resolve(n));
   for (const std::string& n : group.lastFiles) keys->push_back(Resolve(n));
   for (const std::string& n : group.subGroups) {
-    if (const GroupSpec* sub = FindGroup(n)) CollectGroup(*sub, keys, visited);
+    if (const ManifestGroup* sub = FindGroup(n)) CollectGroup(*sub, keys, visited);
   }
 }
 
-bool DownloadTreeBuilder::GroupPackage(const GroupSpec& group, uint16_t from, bool delta,
+bool DownloadTreeBuilder::GroupPackage(const ManifestGroup& group, uint16_t from, bool delta,
                                        DownloadTree* tree, std::string* error) const {
   const ResourceKey packageKey = Key(FileSystem::GroupFileList::PackageFileName(group.name));
   std::vector<ResourceKey> keys{packageKey};
-  std::vector<const GroupSpec*> visited;
+  std::vector<const ManifestGroup*> visited;
   CollectGroup(group, &keys, &visited);
   std::set<ResourceKey> seen;
   std::vector<ImageEntry> entries;
@@ -310,8 +312,8 @@ bool DownloadTreeBuilder::GroupPackage(const GroupSpec& group, uint16_t from, bo
     if (r == nullptr || !seen.insert(key).second) continue;
     // A delta carries what changed after its from-version, and always the
     // package key itself, which marks the group as brought up to date.
-    if (delta && key != packageKey && r->spec.version <= from) continue;
-    entries.push_back(EntryOf(r->spec, r->content));
+    if (delta && key != packageKey && r->declared.version <= from) continue;
+    entries.push_back(EntryOf(r->declared, r->content));
   }
   std::vector<uint8_t> image;
   if (!BuildImage(entries, &image, error)) {
@@ -324,18 +326,18 @@ bool DownloadTreeBuilder::GroupPackage(const GroupSpec& group, uint16_t from, bo
   return true;
 }
 
-bool DownloadTreeBuilder::DeltaPackage(const DeltaSpec& delta, DownloadTree* tree,
+bool DownloadTreeBuilder::DeltaPackage(const ManifestDelta& delta, DownloadTree* tree,
                                        std::string* error) const {
   const std::string where = "line " + std::to_string(delta.line) + ": ";
-  if (const GroupSpec* group = FindGroup(delta.name)) {
+  if (const ManifestGroup* group = FindGroup(delta.name)) {
     if (delta.to != group->version) return *error = where + "a group delta must end at the group's version", false;
     return GroupPackage(*group, delta.from, true, tree, error);
   }
   const Resource* r = Find(Key(delta.name));
   if (r == nullptr) return *error = where + "\"" + delta.name + "\" is neither a resource nor a group", false;
-  if (delta.to != r->spec.version) return *error = where + "a delta must end at the resource's version", false;
+  if (delta.to != r->declared.version) return *error = where + "a delta must end at the resource's version", false;
   std::vector<uint8_t> image;
-  if (!BuildImage({EntryOf(r->spec, r->content)}, &image, error)) return false;
+  if (!BuildImage({EntryOf(r->declared, r->content)}, &image, error)) return false;
   (*tree)[FileSystem::DeltaPackageName(Key(delta.name), delta.from, delta.to)] = std::move(image);
   return true;
 }

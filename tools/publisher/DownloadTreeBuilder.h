@@ -33,12 +33,13 @@ class DownloadTreeBuilder {
 
  private:
   struct Resource {
-    ResourceSpec spec;
+    ManifestResource declared;
     std::vector<uint8_t> content;
   };
 
   bool LoadResources(std::string* error);
-  bool AddResource(const ResourceSpec& spec, std::vector<uint8_t> content, std::string* error);
+  bool AddResource(const ManifestResource& declared, std::vector<uint8_t> content,
+                   std::string* error);
   bool AddGenerated(const std::string& name, uint16_t version, std::vector<uint8_t> content,
                     std::string* error);
   bool CheckReferences(std::string* error) const;
@@ -46,13 +47,13 @@ class DownloadTreeBuilder {
   bool GenerateVersionConfig(std::string* error);
   FileSystem::ResourceKey Resolve(const std::string& name) const;
   const Resource* Find(const FileSystem::ResourceKey& key) const;
-  const GroupSpec* FindGroup(const std::string& name) const;
-  void CollectGroup(const GroupSpec& group, std::vector<FileSystem::ResourceKey>* keys,
-                    std::vector<const GroupSpec*>* visited) const;
+  const ManifestGroup* FindGroup(const std::string& name) const;
+  void CollectGroup(const ManifestGroup& group, std::vector<FileSystem::ResourceKey>* keys,
+                    std::vector<const ManifestGroup*>* visited) const;
   bool FullPackage(const Resource& resource, DownloadTree* tree, std::string* error) const;
-  bool GroupPackage(const GroupSpec& group, uint16_t from, bool delta, DownloadTree* tree,
+  bool GroupPackage(const ManifestGroup& group, uint16_t from, bool delta, DownloadTree* tree,
                     std::string* error) const;
-  bool DeltaPackage(const DeltaSpec& delta, DownloadTree* tree, std::string* error) const;
+  bool DeltaPackage(const ManifestDelta& delta, DownloadTree* tree, std::string* error) const;
 
   const Manifest& manifest_;
   std::string folder_;

@@ -124,14 +124,14 @@ class Parser {
   bool Setting(const std::string& field);
   bool Rule(const Fields& f, std::string* problem);
   bool Delta(const Fields& f, std::string* problem);
-  bool Links(const Fields& f, std::vector<LinkSpec>* links, std::string* problem);
-  bool ResourceOption(const std::string& field, ResourceSpec* r, std::string* problem);
+  bool Links(const Fields& f, std::vector<ManifestLink>* links, std::string* problem);
+  bool ResourceOption(const std::string& field, ManifestResource* r, std::string* problem);
 
   Manifest* m_;
   int line_ = 0;
   bool haveServerVersion_ = false;
-  GroupSpec* CurrentGroup() { return m_->groups.empty() ? nullptr : &m_->groups.back(); }
-  RuleSpec* CurrentRule() { return m_->rules.empty() ? nullptr : &m_->rules.back(); }
+  ManifestGroup* CurrentGroup() { return m_->groups.empty() ? nullptr : &m_->groups.back(); }
+  ManifestRule* CurrentRule() { return m_->rules.empty() ? nullptr : &m_->rules.back(); }
 };
 
 bool Parser::Line(int number, const Fields& f, std::string* problem) {
@@ -166,7 +166,7 @@ bool Parser::Line(int number, const Fields& f, std::string* problem) {
   if (k == "filelink") return Links(f, &m_->fileLinks, problem);
   if (k == "group") return Group(f, problem);
   if (k == "first" || k == "sub" || k == "last") {
-    GroupSpec* group = CurrentGroup();
+    ManifestGroup* group = CurrentGroup();
     if (group == nullptr) return *problem = k + " before any group", false;
     std::vector<std::string>* list = k == "first" ? &group->firstFiles
                                      : k == "sub" ? &group->subGroups
@@ -180,9 +180,9 @@ bool Parser::Line(int number, const Fields& f, std::string* problem) {
   }
   if (k == "rule") return Rule(f, problem);
   if (k == "rulefile" || k == "rulegroup") {
-    RuleSpec* rule = CurrentRule();
+    ManifestRule* rule = CurrentRule();
     if (rule == nullptr) return *problem = k + " before any rule", false;
-    for (size_t i = 1; i < n; ++i) rule->items.push_back(RuleItemSpec{f[i], k == "rulegroup"});
+    for (size_t i = 1; i < n; ++i) rule->items.push_back(ManifestRuleItem{f[i], k == "rulegroup"});
     return true;
   }
   if (k == "delta") return Delta(f, problem);
@@ -190,7 +190,7 @@ bool Parser::Line(int number, const Fields& f, std::string* problem) {
   return false;
 }
 
-bool Parser::ResourceOption(const std::string& field, ResourceSpec* r, std::string* problem) {
+bool Parser::ResourceOption(const std::string& field, ManifestResource* r, std::string* problem) {
   std::string name, value;
   uint64_t number = 0;
   if (!SplitOption(field, &name, &value)) return *problem = "unexpected field \"" + field + "\"", false;
@@ -211,7 +211,7 @@ bool Parser::ResourceOption(const std::string& field, ResourceSpec* r, std::stri
 }
 
 bool Parser::Resource(const Fields& f, bool loose, std::string* problem) {
-  ResourceSpec r;
+  ManifestResource r;
   r.loose = loose;
   r.line = line_;
   if (f.size() < 4) return *problem = f[0] + " takes a name, a version and a method", false;
@@ -232,7 +232,7 @@ bool Parser::Resource(const Fields& f, bool loose, std::string* problem) {
 }
 
 bool Parser::Removed(const Fields& f, std::string* problem) {
-  ResourceSpec r;
+  ManifestResource r;
   r.removed = true;
   r.line = line_;
   if (f.size() < 3 || f.size() > 4 || (f.size() == 4 && f[3] != "loose")) {
@@ -245,14 +245,14 @@ bool Parser::Removed(const Fields& f, std::string* problem) {
   return true;
 }
 
-bool Parser::Links(const Fields& f, std::vector<LinkSpec>* links, std::string* problem) {
+bool Parser::Links(const Fields& f, std::vector<ManifestLink>* links, std::string* problem) {
   if (f.size() < 2) return *problem = f[0] + " takes a target and its members", false;
-  links->push_back(LinkSpec{f[1], Fields(f.begin() + 2, f.end())});
+  links->push_back(ManifestLink{f[1], Fields(f.begin() + 2, f.end())});
   return true;
 }
 
 bool Parser::Group(const Fields& f, std::string* problem) {
-  GroupSpec g;
+  ManifestGroup g;
   g.line = line_;
   if (f.size() < 3) return *problem = "group takes a name and a version", false;
   g.name = f[1];
@@ -299,7 +299,7 @@ bool Parser::Settings(const Fields& f, std::string* problem) {
 }
 
 bool Parser::Rule(const Fields& f, std::string* problem) {
-  RuleSpec r;
+  ManifestRule r;
   if (f.size() != 3 || !ParseSigned(f[1], &r.level) || !ParseSigned(f[2], &r.map)) {
     return *problem = "rule takes a level and a map", false;
   }
@@ -308,7 +308,7 @@ bool Parser::Rule(const Fields& f, std::string* problem) {
 }
 
 bool Parser::Delta(const Fields& f, std::string* problem) {
-  DeltaSpec d;
+  ManifestDelta d;
   d.line = line_;
   if (f.size() != 4 || !ParseVersion(f[2], true, &d.from) || !ParseVersion(f[3], false, &d.to) ||
       d.from >= d.to) {

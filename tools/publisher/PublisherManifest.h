@@ -10,7 +10,7 @@
 
 namespace Publisher {
 
-struct ResourceSpec {
+struct ManifestResource {
   std::string name;      // the resource name, hashed into its key
   uint16_t version = 0;
   int method = 0;        // the encoding the image stores it with
@@ -26,12 +26,12 @@ struct ResourceSpec {
   int line = 0;
 };
 
-struct LinkSpec {
+struct ManifestLink {
   std::string target;
   std::vector<std::string> members;
 };
 
-struct GroupSpec {
+struct ManifestGroup {
   std::string name;
   uint16_t version = 0;
   bool wholeUpdate = false;
@@ -42,18 +42,18 @@ struct GroupSpec {
   int line = 0;
 };
 
-struct RuleItemSpec {
+struct ManifestRuleItem {
   std::string name;
   bool isGroup = false;
 };
 
-struct RuleSpec {
+struct ManifestRule {
   int32_t level = 0;
   int32_t map = 0;
-  std::vector<RuleItemSpec> items;
+  std::vector<ManifestRuleItem> items;
 };
 
-struct DeltaSpec {
+struct ManifestDelta {
   std::string name;  // a resource or a group
   uint16_t from = 0;
   uint16_t to = 0;
@@ -66,13 +66,13 @@ struct Manifest {
   uint16_t configVersion = 1;
   int configMethod = 0;
   FileSystem::DeltaSettings settings;
-  std::vector<ResourceSpec> resources;
-  std::vector<LinkSpec> links;      // version.pcfg
-  std::vector<LinkSpec> fileLinks;  // filelink.pcfg
-  std::vector<GroupSpec> groups;
+  std::vector<ManifestResource> resources;
+  std::vector<ManifestLink> links;      // version.pcfg
+  std::vector<ManifestLink> fileLinks;  // filelink.pcfg
+  std::vector<ManifestGroup> groups;
   std::vector<std::string> singleFiles;
-  std::vector<RuleSpec> rules;
-  std::vector<DeltaSpec> deltas;
+  std::vector<ManifestRule> rules;
+  std::vector<ManifestDelta> deltas;
 };
 
 // Parses the text; on failure *error names the line and the problem.

@@ -191,7 +191,7 @@ bool UpdateEverything(const std::string& origin, const char* product, uint32_t v
                       const std::string& dataFolder, RunFigures* figures, double* seconds) {
   TestFixtures::FakeUpdateServer updateServer;
   if (!updateServer.Ok()) return false;
-  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(product, version);
+  TestFixtures::ReplyPlan reply = TestFixtures::GoodReply(product, version);
   reply.entries.clear();
   reply.entries.push_back({origin + "/", false});
   updateServer.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));

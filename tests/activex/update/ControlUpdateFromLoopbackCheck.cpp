@@ -46,10 +46,10 @@ TEST(ControlUpdateFromLoopbackTest, PageCallsByNameUpdateTheProductWithTheirEven
     comcontrol::ComModule::SetInstance(library);
     GameHostTest::UsePrivateLogFolder();
 
-    TestFixtures::ReplySpec spec = TestFixtures::GoodReply(kProduct, 3);
-    spec.entries.clear();
-    spec.entries.push_back({std::string(origin) + "/", false});
-    QueryServer server(TestFixtures::BuildReply(spec));
+    TestFixtures::ReplyPlan plan = TestFixtures::GoodReply(kProduct, 3);
+    plan.entries.clear();
+    plan.entries.push_back({std::string(origin) + "/", false});
+    QueryServer server(TestFixtures::BuildReply(plan));
     ASSERT_TRUE(server.Ok()) << "127.0.0.1:9009 is taken";
 
     TestContainer container(true);

@@ -35,7 +35,7 @@ void DownloaderTest::SetTiming(int retryWaitMs, int receiveTimeoutMs) {
 }
 
 FileSystem::HttpDownloader& DownloaderTest::MakeWorker(bool skipHead) {
-  worker_.reset(new FileSystem::HttpDownloader(&fileSystem_, 0x10000, skipHead));
+  worker_.reset(new FileSystem::HttpDownloader(fileSystem_.Logger(), 0x10000, skipHead));
   return *worker_;
 }
 

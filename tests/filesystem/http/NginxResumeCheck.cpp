@@ -34,7 +34,7 @@ TEST(Nginx, StalledTransferIsResumedWithARange) {
   FileSystem::FileSystem fileSystem;
   fileSystem.Logger().SetSink(&log);
   {
-    FileSystem::HttpDownloader worker(&fileSystem, 0x10000, false);
+    FileSystem::HttpDownloader worker(fileSystem.Logger(), 0x10000, false);
     const char* urls[] = {base};
     ASSERT_TRUE(worker.Begin(1, 2, 3, urls, 1, name));
     for (int i = 0; i < 120000 && worker.IsBusy(); ++i) Sleep(1);

@@ -160,7 +160,7 @@ TEST(PackageWrite, AFullLastBlockWithoutRoomForANewOneRefusesTheEntry) {
   ASSERT_TRUE(image.WriteTo(folder.File("extra.pak")));
   FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
   ASSERT_NE(fs, nullptr);
-  FileSystem::PackageFile package(fs, &fs->Packages());
+  FileSystem::PackageFile package(&fs->Logger(), &fs->Packages());
   ASSERT_TRUE(package.Open(folder.File("extra.pak").c_str(), true, 0));
   ASSERT_TRUE(package.LoadFileList());
   EXPECT_FALSE(package.AppendEntry(7, 7, 1, 0, 0, 0, 10, "0123456789", 10, 10));
@@ -240,7 +240,7 @@ TEST(PackageWrite, APackageUsedToItsEndTakesOnlyEntriesWithoutCapacity) {
   ASSERT_TRUE(image.WriteTo(folder.File("tight.pak")));
   FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
   ASSERT_NE(fs, nullptr);
-  FileSystem::PackageFile package(fs, &fs->Packages());
+  FileSystem::PackageFile package(&fs->Logger(), &fs->Packages());
   ASSERT_TRUE(package.Open(folder.File("tight.pak").c_str(), true, 0));
   ASSERT_TRUE(package.LoadFileList());
   EXPECT_FALSE(package.AppendEntry(5, 5, 1, 0, 0, 0, 1, "x", 1, 1));

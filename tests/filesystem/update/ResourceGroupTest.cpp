@@ -274,7 +274,7 @@ class OutdatedGroupPackage : public ResourceGroupTest,
     first->Release();
     if (!PublishSolo(4, 2)) return nullptr;
     // A second update server, so the restart is told of the new version.
-    TestFixtures::ReplySpec reply = TestFixtures::GoodReply(UpdateTests::kProduct, 4);
+    TestFixtures::ReplyPlan reply = TestFixtures::GoodReply(UpdateTests::kProduct, 4);
     reply.entries.clear();
     reply.entries.push_back({http_.Origin() + "/", false});
     newer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));

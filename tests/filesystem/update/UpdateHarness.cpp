@@ -107,14 +107,14 @@ std::string UpdateTest::PackageOf(const char* name, uint32_t version) {
 }
 
 void UpdateTest::AnswerQueries(uint32_t version) {
-  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(kProduct, version);
+  TestFixtures::ReplyPlan reply = TestFixtures::GoodReply(kProduct, version);
   reply.entries.clear();
   reply.entries.push_back({Origin() + "/", false});
   updateServer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
 }
 
 void UpdateTest::AnswerQueriesWith(const std::vector<std::pair<std::string, bool>>& urls) {
-  TestFixtures::ReplySpec reply = TestFixtures::GoodReply(kProduct, kServerVersion);
+  TestFixtures::ReplyPlan reply = TestFixtures::GoodReply(kProduct, kServerVersion);
   reply.entries.clear();
   for (const auto& url : urls) reply.entries.push_back({Origin() + url.first, url.second});
   updateServer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));

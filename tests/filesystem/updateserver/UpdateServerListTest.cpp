@@ -16,7 +16,7 @@ using FileSystem::UpdateServer;
 using FileSystem::UpdateServerList;
 using TestFixtures::ConnectionScript;
 using TestFixtures::FakeUpdateServer;
-using TestFixtures::ReplySpec;
+using TestFixtures::ReplyPlan;
 using namespace UpdateServerTests;
 
 namespace {
@@ -25,10 +25,10 @@ ConnectionScript GoodAnswer(uint32_t version) {
   return TestFixtures::Answer(TestFixtures::BuildReply(TestFixtures::GoodReply(kProduct, version)));
 }
 
-ConnectionScript Reply(void (*change)(ReplySpec*)) {
-  ReplySpec spec = TestFixtures::GoodReply(kProduct, 13);
-  change(&spec);
-  return TestFixtures::Answer(TestFixtures::BuildReply(spec));
+ConnectionScript Reply(void (*change)(ReplyPlan*)) {
+  ReplyPlan plan = TestFixtures::GoodReply(kProduct, 13);
+  change(&plan);
+  return TestFixtures::Answer(TestFixtures::BuildReply(plan));
 }
 
 // The configured list, in configured order, over local ports.
@@ -58,7 +58,7 @@ TEST(UpdateServerList, RunsOppositeToTheConfiguredOrder) {
   first.AddScript(GoodAnswer(1));
   second.AddScript(GoodAnswer(2));
   Configuration configuration({first.Port(), second.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   ASSERT_NE(list.First(), nullptr);
   ASSERT_NE(list.First()->Next(), nullptr);
@@ -80,7 +80,7 @@ TEST(UpdateServerList, OfTwoFinishedServersTheOneConfiguredLaterWins) {
   earlier.AddScript(GoodAnswer(1));
   later.AddScript(GoodAnswer(2));
   Configuration configuration({earlier.Port(), later.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, kReceiveMs);
   for (UpdateServer* server = list.First(); server != nullptr; server = server->Next()) {
@@ -101,7 +101,7 @@ TEST(UpdateServerList, PassWithAServerStillAskingIsIncomplete) {
   silent.AddScript(TestFixtures::NeverAnswer());
   closing.AddScript(TestFixtures::CloseAtOnce());
   Configuration configuration({silent.Port(), closing.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, 60000);
   UpdateServer* closer = list.First();
@@ -120,12 +120,12 @@ TEST(UpdateServerList, WinnerAnswerIsHandedOverAndEveryServerIsStopped) {
   FakeUpdateServer good;
   FakeUpdateServer silent;
   ASSERT_TRUE(good.Ok() && silent.Ok());
-  ReplySpec spec = TestFixtures::GoodReply(kProduct, 321);
-  spec.entries.push_back({"http://third/", true});
-  good.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(spec)));
+  ReplyPlan plan = TestFixtures::GoodReply(kProduct, 321);
+  plan.entries.push_back({"http://third/", true});
+  good.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(plan)));
   silent.AddScript(TestFixtures::NeverAnswer());
   Configuration configuration({good.Port(), silent.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, 60000);
   ProductInfo info;
@@ -153,13 +153,13 @@ void PrintTo(const BadServer& server, std::ostream* out) { *out << server.label;
 
 std::vector<BadServer> BadServers() {
   return {
-      {"wrong_type", Reply([](ReplySpec* s) { s->type = 2; })},
-      {"status_0", Reply([](ReplySpec* s) { s->status = 0; })},
-      {"url_count_0", Reply([](ReplySpec* s) { s->urlCountField = 0; })},
-      {"wrong_echoed_name", Reply([](ReplySpec* s) { s->name = "other"; })},
-      {"name_length_beyond_block", Reply([](ReplySpec* s) { s->nameLengthField = 200; })},
-      {"url_length_beyond_block", Reply([](ReplySpec* s) { s->entries[0].lengthField = 200; })},
-      {"version_65536", Reply([](ReplySpec* s) { s->version = 65536; })},
+      {"wrong_type", Reply([](ReplyPlan* s) { s->type = 2; })},
+      {"status_0", Reply([](ReplyPlan* s) { s->status = 0; })},
+      {"url_count_0", Reply([](ReplyPlan* s) { s->urlCountField = 0; })},
+      {"wrong_echoed_name", Reply([](ReplyPlan* s) { s->name = "other"; })},
+      {"name_length_beyond_block", Reply([](ReplyPlan* s) { s->nameLengthField = 200; })},
+      {"url_length_beyond_block", Reply([](ReplyPlan* s) { s->entries[0].lengthField = 200; })},
+      {"version_65536", Reply([](ReplyPlan* s) { s->version = 65536; })},
       {"segments_of_a_wrong_answer",
        TestFixtures::Answer(TestFixtures::BuildReply(TestFixtures::GoodReply("velmoq", 13)), 2)},
       {"never_answer", TestFixtures::NeverAnswer()},
@@ -179,7 +179,7 @@ TEST_P(UpdateServerListBadServer, FailsOnlyItselfAndTheGoodServerWins) {
   good.AddScript(GoodAnswer(77));
   bad.AddScript(GetParam().script);
   Configuration configuration({good.Port(), bad.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, kReceiveMs);
   ProductInfo info;
@@ -202,7 +202,7 @@ TEST(UpdateServerList, AllServersFailingFailsTheQueryWithItsLogLine) {
   closing.AddScript(TestFixtures::CloseAtOnce());
   const uint32_t closedPort = TestFixtures::ClosedPort();
   Configuration configuration({closing.Port(), closedPort});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, kReceiveMs);
   ProductInfo info;
@@ -222,7 +222,7 @@ TEST(UpdateServerList, AllServersFailingFailsTheQueryWithItsLogLine) {
 
 TEST(UpdateServerList, WithoutServersTheQueryFailsAtOnce) {
   Logging logging;
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(nullptr, kProduct));
   ProductInfo info;
   EXPECT_FALSE(list.QueryProductInfo(&Never, nullptr, &info));
@@ -238,7 +238,7 @@ TEST(UpdateServerList, StoppingBeforeTheQueryStartsNoServer) {
   ASSERT_TRUE(good.Ok());
   good.AddScript(GoodAnswer(5));
   Configuration configuration({good.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   ProductInfo info;
   EXPECT_FALSE(list.QueryProductInfo(&Always, nullptr, &info));
@@ -254,7 +254,7 @@ TEST(UpdateServerList, QueryCanRunAgainOnTheSameServers) {
   server.AddScript(TestFixtures::CloseAtOnce());
   server.AddScript(GoodAnswer(6));
   Configuration configuration({server.Port()});
-  UpdateServerList list(&logging.fileSystem);
+  UpdateServerList list(logging.fileSystem.Logger());
   ASSERT_TRUE(list.Create(configuration.First(), kProduct));
   list.SetTimeouts(kConnectMs, kSocketMs, kReceiveMs);
   ProductInfo info;

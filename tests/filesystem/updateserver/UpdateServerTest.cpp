@@ -15,7 +15,7 @@
 using FileSystem::UpdateServer;
 using TestFixtures::ConnectionScript;
 using TestFixtures::FakeUpdateServer;
-using TestFixtures::ReplySpec;
+using TestFixtures::ReplyPlan;
 using namespace UpdateServerTests;
 
 namespace {
@@ -45,7 +45,7 @@ class UpdateServerQuery : public testing::Test {
 
   Logging logging;
   FakeUpdateServer fake;
-  UpdateServer server{&logging.fileSystem};
+  UpdateServer server{logging.fileSystem.Logger()};
 };
 
 TEST_F(UpdateServerQuery, SendsTheRequestByteForByte) {
@@ -89,9 +89,9 @@ TEST_F(UpdateServerQuery, AnswerInOneByteSegmentsIsAccepted) {
 }
 
 TEST_F(UpdateServerQuery, AnswerInSmallSegmentsAcrossHeaderAndBodyIsAccepted) {
-  ReplySpec spec = TestFixtures::GoodReply(kProduct, 11);
-  spec.entries.push_back({std::string(300, 'u'), false});
-  fake.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(spec), 5));
+  ReplyPlan plan = TestFixtures::GoodReply(kProduct, 11);
+  plan.entries.push_back({std::string(300, 'u'), false});
+  fake.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(plan), 5));
   RunQuery();
   EXPECT_TRUE(server.Succeeded());
   ASSERT_EQ(server.Results().size(), 3u);
@@ -111,8 +111,8 @@ TEST_F(UpdateServerQuery, ServerThatNeverAnswersFailsAfterTheReceiveTimeOut) {
 
 TEST_F(UpdateServerQuery, ReplyLongerThanWhatIsSentFailsAfterTheReceiveTimeOut) {
   server.SetTimeouts(kConnectMs, kSocketMs, kShortReceiveMs);
-  ReplySpec spec = TestFixtures::GoodReply(kProduct);
-  std::string reply = TestFixtures::BuildReply(spec);
+  ReplyPlan plan = TestFixtures::GoodReply(kProduct);
+  std::string reply = TestFixtures::BuildReply(plan);
   reply.resize(reply.size() - 4);  // the header announces 4 bytes more than come
   fake.AddScript(TestFixtures::Answer(reply));
   RunQuery();
@@ -197,25 +197,25 @@ struct BadAnswer {
   ConnectionScript script;
 };
 
-ConnectionScript Reply(void (*change)(ReplySpec*)) {
-  ReplySpec spec = TestFixtures::GoodReply(kProduct);
-  change(&spec);
-  return TestFixtures::Answer(TestFixtures::BuildReply(spec));
+ConnectionScript Reply(void (*change)(ReplyPlan*)) {
+  ReplyPlan plan = TestFixtures::GoodReply(kProduct);
+  change(&plan);
+  return TestFixtures::Answer(TestFixtures::BuildReply(plan));
 }
 
 std::vector<BadAnswer> BadAnswers() {
   return {
-      {"wrong_type", Reply([](ReplySpec* s) { s->type = 4; })},
-      {"status_0", Reply([](ReplySpec* s) { s->status = 0; })},
-      {"url_count_0", Reply([](ReplySpec* s) { s->urlCountField = 0; })},
-      {"wrong_echoed_name", Reply([](ReplySpec* s) { s->name = "velmox"; })},
-      {"length_12", Reply([](ReplySpec* s) {
+      {"wrong_type", Reply([](ReplyPlan* s) { s->type = 4; })},
+      {"status_0", Reply([](ReplyPlan* s) { s->status = 0; })},
+      {"url_count_0", Reply([](ReplyPlan* s) { s->urlCountField = 0; })},
+      {"wrong_echoed_name", Reply([](ReplyPlan* s) { s->name = "velmox"; })},
+      {"length_12", Reply([](ReplyPlan* s) {
          s->lengthField = 12;
        })},
-      {"name_length_beyond_block", Reply([](ReplySpec* s) { s->nameLengthField = 4000; })},
-      {"url_length_beyond_block", Reply([](ReplySpec* s) { s->entries[1].lengthField = 4000; })},
-      {"more_urls_than_sent", Reply([](ReplySpec* s) { s->urlCountField = 9; })},
-      {"version_65536", Reply([](ReplySpec* s) { s->version = 65536; })},
+      {"name_length_beyond_block", Reply([](ReplyPlan* s) { s->nameLengthField = 4000; })},
+      {"url_length_beyond_block", Reply([](ReplyPlan* s) { s->entries[1].lengthField = 4000; })},
+      {"more_urls_than_sent", Reply([](ReplyPlan* s) { s->urlCountField = 9; })},
+      {"version_65536", Reply([](ReplyPlan* s) { s->version = 65536; })},
       {"close_at_once", TestFixtures::CloseAtOnce()},
       {"never_answer", TestFixtures::NeverAnswer()},
   };
@@ -230,7 +230,7 @@ TEST_P(UpdateServerBadAnswer, FailsTheServer) {
   FakeUpdateServer fake;
   ASSERT_TRUE(fake.Ok());
   fake.AddScript(GetParam().script);
-  UpdateServer server(&logging.fileSystem);
+  UpdateServer server(logging.fileSystem.Logger());
   server.SetProductName(kProduct);
   server.SetHost("127.0.0.1", fake.Port());
   server.SetTimeouts(kConnectMs, kSocketMs, kShortReceiveMs);
@@ -287,7 +287,7 @@ TEST(UpdateServerConnect, ConnectThatNeverCompletesFailsAfterTheConnectTimeOut) 
   Logging logging;
   FullListener listener;
   ASSERT_NE(listener.Port(), 0);
-  UpdateServer server(&logging.fileSystem);
+  UpdateServer server(logging.fileSystem.Logger());
   server.SetProductName(kProduct);
   server.SetHost("127.0.0.1", listener.Port());
   server.SetTimeouts(300, kSocketMs, kShortReceiveMs);
@@ -301,7 +301,7 @@ TEST(UpdateServerConnect, StopDuringTheConnectEndsWithoutAnOutcomeOrFailureLine)
   Logging logging;
   FullListener listener;
   ASSERT_NE(listener.Port(), 0);
-  UpdateServer server(&logging.fileSystem);
+  UpdateServer server(logging.fileSystem.Logger());
   server.SetProductName(kProduct);
   server.SetHost("127.0.0.1", listener.Port());
   server.SetTimeouts(60000, kSocketMs, kShortReceiveMs);
@@ -329,7 +329,7 @@ TEST_P(UpdateServerUnreachable, FailsWithTheConnectLines) {
   Logging logging;
   const uint32_t port = GetParam().port != 0 ? GetParam().port : TestFixtures::ClosedPort();
   ASSERT_NE(port, 0u);
-  UpdateServer server(&logging.fileSystem);
+  UpdateServer server(logging.fileSystem.Logger());
   server.SetProductName(kProduct);
   server.SetHost(GetParam().host.c_str(), port);
   server.SetTimeouts(kConnectMs, kSocketMs, kShortReceiveMs);

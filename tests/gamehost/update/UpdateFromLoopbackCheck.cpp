@@ -103,10 +103,10 @@ TEST(UpdateFromLoopbackTest, FilesAndGroupsArriveWithTheirEvents) {
   UsePrivateLogFolder();
   RemoveFolder(ProductFolder(kProduct));
 
-  TestFixtures::ReplySpec spec = TestFixtures::GoodReply(kProduct, 3);
-  spec.entries.clear();
-  spec.entries.push_back({std::string(origin) + "/", false});
-  QueryServer server(TestFixtures::BuildReply(spec));
+  TestFixtures::ReplyPlan plan = TestFixtures::GoodReply(kProduct, 3);
+  plan.entries.clear();
+  plan.entries.push_back({std::string(origin) + "/", false});
+  QueryServer server(TestFixtures::BuildReply(plan));
   ASSERT_TRUE(server.Ok()) << "127.0.0.1:9009 is taken";
 
   RecordingOwner owner;

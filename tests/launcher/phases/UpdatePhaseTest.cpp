@@ -72,7 +72,7 @@ class UpdatePhaseTest : public testing::Test {
     for (const auto& package : tree)
       files[package.first] = std::string(package.second.begin(), package.second.end());
     http_.SetFiles(files);
-    TestFixtures::ReplySpec reply = TestFixtures::GoodReply(kProduct, 3);
+    TestFixtures::ReplyPlan reply = TestFixtures::GoodReply(kProduct, 3);
     reply.entries.clear();
     reply.entries.push_back({http_.Origin() + "/", false});
     updateServer_.AddScript(TestFixtures::Answer(TestFixtures::BuildReply(reply)));
