@@ -44,7 +44,7 @@ void CheckGetHead(const std::string& received) {
   const HttpResponseHead::GetAnswer answer = HttpResponseHead::ReadGetHead(received);
   FUZZ_CHECK(answer.location.size() <= HttpResponseHead::kMaxLocationLength);
   FUZZ_CHECK(answer.hasLocation || answer.location.empty());
-  FUZZ_CHECK(answer.status >= -1 && answer.status <= 999);
+  FUZZ_CHECK(answer.status >= -99 && answer.status <= 999);  // three characters
   FUZZ_CHECK(answer.location.find("\r\n") == std::string::npos);
 }
 
@@ -53,7 +53,7 @@ void CheckInfoHead(const std::string& received) {
   FUZZ_CHECK(received.compare(0, head.size(), head) == 0);
   if (!head.empty()) FUZZ_CHECK(head.size() >= 3 && head.compare(head.size() - 3, 3, "\r\n\r") == 0);
   const HttpResponseHead::InfoAnswer answer = HttpResponseHead::ReadInfoHead(head);
-  FUZZ_CHECK(answer.status >= -1 && answer.status <= 999);
+  FUZZ_CHECK(answer.status >= -99 && answer.status <= 999);  // three characters
   if (answer.lengthTooLong) FUZZ_CHECK(answer.lengthTextSize > 0);
   for (const HttpResponseHead::Item& item : answer.items) {
     FUZZ_CHECK(item.value.size() <= HttpResponseHead::kMaxExaminedLine);
