@@ -11,6 +11,7 @@ PACKAGES=(
   libz-mingw-w64-dev librapidxml-dev nasm googletest liblzo2-dev zlib1g-dev
   wine wine64 xvfb xauth
   nginx 7zip libjpeg-turbo-progs imagemagick curl fonts-wqy-microhei python3
+  clang libclang-rt-14-dev
 )
 I386_PACKAGES=(wine32:i386)
 

@@ -36,9 +36,40 @@ else
   configure_windows x86_64-w64-mingw32 "$TEST_TREE"
 fi
 
+# clang with its libFuzzer runtime makes the fuzz targets real libFuzzer
+# programs; without it the default compiler builds them on the replay driver.
+# VELMOR_FUZZ_REPLAY=1 asks for the replay driver anyway.
+has_libfuzzer() {
+  [ "${VELMOR_FUZZ_REPLAY:-0}" != 1 ] && command -v clang >/dev/null 2>&1 &&
+    command -v clang++ >/dev/null 2>&1 || return 1
+  local dir rc=0
+  dir=$(mktemp -d)
+  echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' \
+    >"$dir/probe.cpp"
+  { clang++ -fsanitize=fuzzer,address,undefined "$dir/probe.cpp" -o "$dir/probe" &&
+    "$dir/probe" -runs=1; } >/dev/null 2>&1 || rc=1
+  rm -rf "$dir"
+  return $rc
+}
+
 echo "== build: portable units, native with sanitizers"
 LZMA_SDK_DIR=$("$ROOT/scripts/native-deps.sh" | tail -n1)
+NATIVE_CXX=$(command -v c++ || true)
+NATIVE_CC=$(command -v cc || true)
+if has_libfuzzer; then
+  NATIVE_CXX=$(command -v clang++)
+  NATIVE_CC=$(command -v clang)
+  echo "== native compiler: clang, fuzz targets on libFuzzer"
+else
+  echo "== native compiler: $NATIVE_CXX, fuzz targets on the replay driver"
+fi
+# A tree configured with another compiler cannot switch in place.
+if [ -f "$ROOT/build/native/CMakeCache.txt" ] &&
+   ! grep -qx "CMAKE_CXX_COMPILER:[A-Z]*=$NATIVE_CXX" "$ROOT/build/native/CMakeCache.txt"; then
+  rm -rf "$ROOT/build/native"
+fi
 cmake -S "$ROOT" -B "$ROOT/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DCMAKE_C_COMPILER="$NATIVE_CC" -DCMAKE_CXX_COMPILER="$NATIVE_CXX" \
       -DVELMOR_LZMA_SDK_DIR="$LZMA_SDK_DIR" >/dev/null
 cmake --build "$ROOT/build/native" -j "$JOBS"
 

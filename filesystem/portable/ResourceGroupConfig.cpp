@@ -90,7 +90,10 @@ ResourceGroupConfigResult ResourceGroupConfig::Parse(const char* data, size_t si
       const XmlAttribute* name = Attribute(node, "Name");
       if (name == nullptr) continue;
       ResourceGroupInfo group;
-      group.name.assign(name->value(), name->value_size());
+      // The name ends at its first 0, which "&#0;" can put inside it: the
+      // key and the names of the group's files see no further, and the
+      // written file must read back to the same name.
+      group.name = name->value();
       ApplyFlag(node, "WholeUpdate", &group.wholeUpdate);
       ApplyInt(node, "UpdateFileCount", &group.updateFileCount);
       if (!seen.insert(HashResourceName(group.name.c_str())).second) {

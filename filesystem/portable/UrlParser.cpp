@@ -71,6 +71,9 @@ bool UrlParser::Parse(std::string url) {
   }
   if (scheme_ != kSchemeHttp) return false;
   if (text.size() > kMaxUrlLength) return false;
+  // A 0 byte would end the URL as text but travel inside the request line
+  // as a byte the path encoding leaves alone.
+  if (text.find('\0') != std::string::npos) return false;
 
   // "http://" puts the first two slashes right after the colon.
   const size_t firstSlash = text.find('/');

@@ -16,8 +16,9 @@ class UrlParser {
   UrlParser() = default;
   virtual ~UrlParser() = default;
 
-  // False when the text is not an http URL that fits the limits below; the
-  // fields of the steps that ran before the failure keep what they set.
+  // False when the text is not an http URL that fits the limits below, or
+  // holds a 0 byte; the fields of the steps that ran before the failure
+  // keep what they set.
   bool Parse(std::string url);
 
   std::string GetUser() const { return user_; }

@@ -1,99 +1,163 @@
-// Driver for compilers without libFuzzer: runs the fuzz target over the
-// files named on the command line, or, without arguments, over a fixed set
-// of generated inputs: noise, and valid streams with bytes flipped, cut or
-// sizes changed.
+// Driver for compilers without libFuzzer: runs a fuzz target over the files
+// and folders named on the command line, each file as it is and then in a
+// fixed series of mutations (bytes flipped, cut, inserted, 32-bit fields set
+// to edge values, pieces repeated), and over some noise. The same inputs on
+// every run, so a failure here is reproducible from its corpus file.
+//   <target> [-mutations=N] file-or-folder...
+#include <sanitizer/common_interface_defs.h>
+
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
-
-#include "EntryCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t len);
 
 namespace {
 
-uint32_t g_state = 2463534242u;
-
-uint32_t Next() {
-  g_state ^= g_state << 13;
-  g_state ^= g_state >> 17;
-  g_state ^= g_state << 5;
-  return g_state;
-}
-
-std::vector<uint8_t> Content(size_t n) {
-  static const char* const kWords[] = {"index ", "block ", "entry ", "lzma ", "data "};
-  std::vector<uint8_t> b;
-  while (b.size() < n) {
-    const char* w = kWords[Next() % 5];
-    while (*w) b.push_back(static_cast<uint8_t>(*w++));
+class Random {
+ public:
+  explicit Random(uint32_t seed) : state_(seed ? seed : 2463534242u) {}
+  uint32_t Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 17;
+    state_ ^= state_ << 5;
+    return state_;
   }
-  b.resize(n);
-  return b;
+  uint32_t Below(size_t n) { return n ? static_cast<uint32_t>(Next() % n) : 0; }
+
+ private:
+  uint32_t state_;
+};
+
+uint32_t SeedOf(const std::vector<uint8_t>& bytes) {
+  uint32_t h = 2166136261u;
+  for (uint8_t b : bytes) h = (h ^ b) * 16777619u;
+  return h;
 }
 
-void RunFile(const char* path) {
-  std::vector<uint8_t> data;
-  if (FILE* f = std::fopen(path, "rb")) {
-    int c;
-    while ((c = std::fgetc(f)) != EOF) data.push_back(static_cast<uint8_t>(c));
+void PutU32(std::vector<uint8_t>* bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4 && at + i < bytes->size(); ++i)
+    (*bytes)[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+void Mutate(Random* random, std::vector<uint8_t>* bytes) {
+  const uint32_t size = static_cast<uint32_t>(bytes->size());
+  const uint32_t edges[] = {0, 1, 2, 12, 27, 28, 0x7F, 0xFF, 0xFFFF, 0x7FFFFFFF, 0xFFFFFFFF,
+                            size, size - 1, size + 1, size - 12};
+  switch (random->Below(6)) {
+    case 0:
+      for (uint32_t k = 1 + random->Below(4); k > 0 && !bytes->empty(); --k)
+        (*bytes)[random->Below(bytes->size())] ^= static_cast<uint8_t>(1 + random->Below(255));
+      break;
+    case 1:
+      if (!bytes->empty()) bytes->resize(random->Below(bytes->size()));
+      break;
+    case 2:
+      bytes->insert(bytes->begin() + random->Below(bytes->size() + 1),
+                    static_cast<uint8_t>(random->Next()));
+      break;
+    case 3:
+      if (!bytes->empty())
+        PutU32(bytes, random->Below(bytes->size()), edges[random->Below(std::size(edges))]);
+      break;
+    case 4:
+      if (!bytes->empty()) {
+        const size_t from = random->Below(bytes->size());
+        const size_t count = 1 + random->Below(bytes->size() - from);
+        const std::vector<uint8_t> piece(bytes->begin() + from, bytes->begin() + from + count);
+        bytes->insert(bytes->begin() + random->Below(bytes->size() + 1), piece.begin(), piece.end());
+      }
+      break;
+    default:
+      if (!bytes->empty()) bytes->erase(bytes->begin() + random->Below(bytes->size()));
+      break;
+  }
+}
+
+// The input that is running, written to "replay-crash" in the working folder
+// when a check or a sanitizer ends the run, so that it can join the corpus.
+const std::vector<uint8_t>* g_running = nullptr;
+
+void SaveRunning() {
+  if (g_running == nullptr) return;
+  if (FILE* f = std::fopen("replay-crash", "wb")) {
+    std::fwrite(g_running->data(), 1, g_running->size(), f);
     std::fclose(f);
+    std::fprintf(stderr, "input written to replay-crash (%zu bytes)\n", g_running->size());
   }
-  LLVMFuzzerTestOneInput(data.data(), data.size());
+  g_running = nullptr;
 }
 
-// A few valid streams per method, made once: encoding an LZMA block sets up
-// a 16 MiB dictionary, so the mutations work on copies.
-std::vector<std::vector<uint8_t>> ValidStreams(int method, std::vector<uint32_t>* sizes) {
-  std::vector<std::vector<uint8_t>> streams;
-  for (uint32_t size : {40u, 300u, 1000u, 2999u}) {
-    const std::vector<uint8_t> content = Content(size);
-    std::vector<uint8_t> stored;
-    if (FileSystem::EncodeEntry(method, content.data(), size, &stored) != method) continue;
-    streams.push_back(stored);
-    sizes->push_back(size);
-  }
-  return streams;
+void OnAbort(int) {
+  SaveRunning();
+  std::signal(SIGABRT, SIG_DFL);
+  std::raise(SIGABRT);
 }
 
-void RunGenerated() {
-  std::vector<uint32_t> sizes[2];
-  const std::vector<std::vector<uint8_t>> valid[2] = {
-      ValidStreams(FileSystem::kMethodLzo, &sizes[0]),
-      ValidStreams(FileSystem::kMethodLzma, &sizes[1])};
-  for (int i = 0; i < 3000; ++i) {
-    const int m = i & 1;
-    std::vector<uint8_t> stored;
-    uint32_t size = Next() % 3000;
-    if (i % 3 == 0 || valid[m].empty()) {
-      stored.resize(Next() % 600);
-      for (auto& b : stored) b = static_cast<uint8_t>(Next());
-    } else {
-      const size_t pick = Next() % valid[m].size();
-      stored = valid[m][pick];
-      size = sizes[m][pick];
-      const uint32_t flips = Next() % 4;
-      for (uint32_t k = 0; k < flips && !stored.empty(); ++k)
-        stored[Next() % stored.size()] ^= static_cast<uint8_t>(1 + Next() % 255);
-      if (Next() % 4 == 0 && !stored.empty()) stored.resize(Next() % stored.size());
-    }
-    const uint32_t claimed = (Next() % 8 == 0) ? Next() % 4000 : size;
-    std::vector<uint8_t> input{static_cast<uint8_t>(m | ((i % 5 == 0) ? 2 : 0)),
-                               static_cast<uint8_t>(claimed), static_cast<uint8_t>(claimed >> 8)};
-    input.insert(input.end(), stored.begin(), stored.end());
-    LLVMFuzzerTestOneInput(input.data(), input.size());
+void Run(const std::vector<uint8_t>& bytes) {
+  g_running = &bytes;
+  LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+  g_running = nullptr;
+}
+
+void RunFile(const std::string& path, int mutations, size_t* inputs) {
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<uint8_t> seed((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  Run(seed);
+  Random random(SeedOf(seed));
+  for (int i = 0; i < mutations; ++i) {
+    std::vector<uint8_t> mutated = seed;
+    for (uint32_t k = 1 + random.Below(3); k > 0; --k) Mutate(&random, &mutated);
+    Run(mutated);
   }
+  *inputs += 1 + mutations;
+}
+
+void RunNoise(size_t* inputs) {
+  Random random(1);
+  for (int i = 0; i < 200; ++i) {
+    std::vector<uint8_t> noise(random.Below(300));
+    for (auto& b : noise) b = static_cast<uint8_t>(random.Next());
+    Run(noise);
+  }
+  *inputs += 200;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    for (int i = 1; i < argc; ++i) RunFile(argv[i]);
-  } else {
-    RunGenerated();
+  int mutations = 300;
+  size_t inputs = 0;
+  size_t files = 0;
+  std::signal(SIGABRT, OnAbort);
+  __sanitizer_set_death_callback(SaveRunning);
+  RunNoise(&inputs);
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "-mutations=", 11) == 0) {
+      mutations = std::atoi(argv[i] + 11);
+      continue;
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(argv[i], error)) {
+      for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+        if (!entry.is_regular_file()) continue;
+        RunFile(entry.path().string(), mutations, &inputs);
+        ++files;
+      }
+    } else {
+      RunFile(argv[i], mutations, &inputs);
+      ++files;
+    }
   }
-  std::puts("fuzz inputs ran clean");
+  std::printf("fuzz inputs ran clean: %zu inputs from %zu files\n", inputs, files);
   return 0;
 }

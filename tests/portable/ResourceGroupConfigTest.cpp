@@ -145,6 +145,39 @@ TEST(ResourceGroupConfigTest, ReportsADuplicateGroupName) {
   EXPECT_EQ(config.settings.deltaPackageCount, 2);
 }
 
+struct NameCase {
+  const char* label;
+  std::string attribute;  // as written in the file
+  std::string name;       // as read
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
+
+class NameTextTest : public testing::TestWithParam<NameCase> {};
+
+// A name is read as its key and the group's file names see it, and it
+// writes back to text that reads to the same name.
+TEST_P(NameTextTest, ReadsTheNameAndWritesItBack) {
+  ResourceGroupConfig config;
+  ASSERT_EQ(ParseText(&config, "<ResourceGroups><Group Name=\"" + GetParam().attribute +
+                                   "\"/></ResourceGroups>"),
+            ResourceGroupConfigResult::kOk);
+  ASSERT_EQ(config.groups.size(), 1u);
+  EXPECT_EQ(config.groups[0].name, GetParam().name);
+  ResourceGroupConfig back;
+  ASSERT_EQ(ParseText(&back, config.Write()), ResourceGroupConfigResult::kOk);
+  EXPECT_EQ(back.groups, config.groups);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, NameTextTest,
+    testing::Values(NameCase{"plain", "maps", "maps"},
+                    NameCase{"markup_references", "a&amp;b&lt;&quot;", "a&b<\""},
+                    NameCase{"zero_reference_ends_it", "a&#0;b", "a"},
+                    NameCase{"zero_reference_first", "&#x0;maps", ""},
+                    NameCase{"control_bytes_kept", "a\x1F\x01" "b", "a\x1F\x01" "b"}),
+    [](const testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
+
 struct BadTextCase {
   const char* label;
   std::string text;

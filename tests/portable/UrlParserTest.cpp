@@ -66,6 +66,8 @@ const ParseCase kParseCases[] = {
     {"DEL in host refused", "http://a\x7F/f", false, "", 0, "", "", ""},
     {"host of 255", "http://" + std::string(255, 'h') + "/f", true, std::string(255, 'h'), 80,
      "/f", "http://" + std::string(255, 'h'), "http://" + std::string(255, 'h') + "/f"},
+    {"0 byte in path refused", std::string("http://h/a\0b", 12), false, "", 0, "", "", ""},
+    {"0 byte in host refused", std::string("http://h\0x/f", 12), false, "", 0, "", "", ""},
     {"host of 256 refused", "http://" + std::string(256, 'h') + "/f", false, "", 0, "", "", ""},
 };
 
