@@ -12,6 +12,7 @@
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
 #include "HttpResponseHead.h"
+#include "KillPoints.h"
 #include "LogManager.h"
 #include "UrlParser.h"
 #include "WinsockInit.h"
@@ -892,6 +893,7 @@ bool HttpDownloader::ReceiveIntoImage() {
     downloaded = downloadedSize_;
     image = image_;
   }
+  KillPoints::Reach("download.body", key1_, key2_);
   int64_t last = MicrosecondsNow();
   for (;;) {
     if (IsStopRequested()) return false;
