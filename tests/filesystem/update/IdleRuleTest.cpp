@@ -44,8 +44,9 @@ class IdleRuleTest : public UpdateTests::UpdateTest {
     return fileSystem;
   }
 
-  // Waits a while for something that must not happen.
-  static void Idle() { Sleep(300); }
+  // Waits for something that must not happen: scheduler passes that would
+  // have started it.
+  void Idle(IFileSystem* fileSystem) { WaitForSchedulerPasses(fileSystem); }
 };
 
 struct Selection {
@@ -113,7 +114,7 @@ TEST_F(IdleRuleTest, SamePairKeepsTheFinishedFlagAndANewPairClearsIt) {
   http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
   fileSystem->SetIdleUpdateInfo(2, 7);
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
-  Idle();
+  Idle(fileSystem);
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
   http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
   EXPECT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
@@ -139,7 +140,8 @@ TEST_F(IdleRuleTest, DisabledIdleUpdateFetchesNothingUntilEnabled) {
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_FALSE(fileSystem->IsIdleUpdateEnabled());
   fileSystem->SetIdleUpdateInfo(2, 7);
-  Idle();
+  Idle(fileSystem);
+  EXPECT_EQ(BusyWorkers(fileSystem), 0u);
   EXPECT_EQ(RequestsFor(PackageOf("updaterules.pcfg", 1)), 0u);
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
   EXPECT_TRUE(fileSystem->EnableIdleUpdate(true));
@@ -157,7 +159,8 @@ TEST_F(IdleRuleTest, ReservedFirstWorkerAndSecondWorkerTakeNoRuleWork) {
   IFileSystem* fileSystem = StartReady();
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->SetIdleUpdateInfo(2, 7);
-  Idle();
+  Idle(fileSystem);
+  EXPECT_EQ(BusyWorkers(fileSystem), 0u);
   EXPECT_EQ(RequestsFor(PackageOf("updaterules.pcfg", 1)), 0u);
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
   // With everything requested, the second worker goes on to the rule once
@@ -193,7 +196,8 @@ TEST_P(BrokenRuleFiles, NeverFinishTheIdleUpdate) {
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->SetIdleUpdateInfo(2, 7);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsFileReady(broken.file); }));
-  Idle();
+  Idle(fileSystem);
+  EXPECT_EQ(BusyWorkers(fileSystem), 0u);
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
   EXPECT_FALSE(fileSystem->IsFileReady("c.txt"));
   if (broken.logged != nullptr) {

@@ -301,7 +301,8 @@ TEST_F(UpdateManagerTest, LocalModeStartsNoThreadAndStaysDisabled) {
   IFileSystem* fileSystem = Start(updateServer_.Port(), 0);
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_EQ(fileSystem->GetUpdateState(), kStateDisabled);
-  Sleep(20);
+  // No thread was ever started, so nothing can change later either.
+  EXPECT_FALSE(static_cast<FileSystem::FileSystem*>(fileSystem)->Updates().AnyThreadStarted());
   EXPECT_EQ(fileSystem->GetUpdateState(), kStateDisabled);
   EXPECT_FALSE(log_.Contains("Begin Query product information."));
   fileSystem->Release();

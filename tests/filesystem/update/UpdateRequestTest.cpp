@@ -277,7 +277,8 @@ TEST_F(UpdateRequestTest, ReservedOnlyWorkerFetchesOnlyFilesWaitingInOpenFile) {
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(ContentOf(file), "alpha content, stored");
   file->Release();
-  Sleep(300);
+  WaitForSchedulerPasses(fileSystem);
+  EXPECT_EQ(BusyWorkers(fileSystem), 0u);
   EXPECT_EQ(RequestsFor(PackageOf("c.txt", 4)), 0u);
   EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 1);
   fileSystem->Release();
