@@ -211,14 +211,17 @@ TEST_P(LostPackageTest, IsGivenUpWhileEverythingElseArrives) {
     return true;
   };
   ASSERT_TRUE(Eventually(arrived));
-  // Settled: nothing more asked for over a second.
+  // Settled: scheduler passes went by with no worker busy and nothing more
+  // asked for.
   size_t asked = Asked(http_, package);
-  for (int quiet = 0, round = 0; quiet < 4 && round < 120; ++round) {
-    Sleep(250);
+  bool settled = false;
+  for (int round = 0; !settled && round < 120; ++round) {
+    WaitForSchedulerPasses(fileSystem);
     const size_t now = Asked(http_, package);
-    quiet = now == asked ? quiet + 1 : 0;
+    settled = now == asked && BusyWorkers(fileSystem) == 0;
     asked = now;
   }
+  EXPECT_TRUE(settled) << package << " is still being fetched";
   // At most one download of all its attempts (a HEAD and a GET each), or one
   // download per restart of a package that arrives but cannot be added.
   using FileSystem::HttpDownloader;
