@@ -9,12 +9,15 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "EntryCodec.h"
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
+#include "PackageFile.h"
 #include "PackageFormat.h"
 #include "PackageImageWriter.h"
 #include "ResourceName.h"
@@ -326,6 +329,67 @@ TEST_F(PackagedEntries, StoredEntryWhoseSizeDiffersFromItsDataFailsToReencode) {
   EXPECT_FALSE(store->Packages().FindEntry(Key("short.txt"), &version));
 }
 
+// ---- an image laid out by hand ----
+
+// One block of one slot and the LZO1X stream of "hello" (a literal run of
+// five and the end marker): size 5, storedSize 9 and capacity 16, so that
+// any two of them swapped shows. Bytes 4-7 get the CRC of bytes 12 on.
+const uint8_t kHandImage[61] = {
+    'H', 'P', 'A', 'K', 0, 0, 0, 0,  // magic, CRC
+    0x3D, 0x00, 0x00, 0x00,          // usedEnd: the image's length, 61
+    0x01, 0x00, 0x00, 0x00,          // block: capacity 1
+    0x01, 0x00, 0x00, 0x00,          //        count 1
+    0x00, 0x00, 0x00, 0x00,          //        next 0
+    0x0D, 0xF0, 0xAD, 0x0B,          // slot: hash1 0x0BADF00D
+    0xEE, 0xFF, 0xC0, 0x00,          //       hash2 0x00C0FFEE
+    0x05, 0x00, 0x00, 0x00,          //       size 5
+    0x34, 0x00, 0x00, 0x00,          //       offset 52
+    0x09, 0x00, 0x00, 0x00,          //       storedSize 9
+    0x10, 0x00, 0x00, 0x00,          //       capacity 16
+    0x03, 0x00,                      //       version 3
+    0x00,                            //       flags
+    0x11,                            //       method: LZO stored, LZO wanted
+    0x16, 'h', 'e', 'l', 'l', 'o', 0x11, 0x00, 0x00,
+};
+
+TEST_F(PackagedEntries, AnImageLaidOutByHandIsStoredFieldForField) {
+  std::vector<uint8_t> image(kHandImage, kHandImage + sizeof kHandImage);
+  const uint32_t crc = static_cast<uint32_t>(crc32(0L, image.data() + 12, 61 - 12));
+  for (int i = 0; i < 4; ++i) image[4 + i] = static_cast<uint8_t>(crc >> (8 * i));
+  const ResourceKey key{0x0BADF00D, 0x00C0FFEE};
+  ASSERT_TRUE(store->Packages().AddDownloadPackage(image.data(), 61, key.hash1, key.hash2, 3,
+                                                   &buffer, &size));
+  IndexedEntry found;
+  ASSERT_TRUE(store->Packages().LookupEntry(key, &found));
+  EXPECT_EQ(found.entry.size, 5u);
+  EXPECT_EQ(found.entry.storedSize, 9u);
+  EXPECT_EQ(found.entry.capacity, 16u);
+  EXPECT_EQ(found.entry.version, 3u);
+  EXPECT_EQ(found.entry.method, 0x11);
+  FileSystem::IReadFile* file = store->Packages().OpenPackagedFile(key, "", false);
+  ASSERT_NE(file, nullptr);
+  char content[6] = {};
+  EXPECT_EQ(file->GetSize(), 5);
+  EXPECT_TRUE(file->Read(content, 5));
+  file->Release();
+  EXPECT_STREQ(content, "hello");
+
+  // The local slot and data, read back from the package file's own bytes.
+  std::string package;
+  ASSERT_TRUE(ReadWholeFile(found.package->Path(), &package));
+  ASSERT_GE(package.size(), found.slotOffset + 28u);
+  const std::string slot = package.substr(found.slotOffset, 28);
+  const std::string expected(reinterpret_cast<const char*>(kHandImage) + 24, 28);
+  EXPECT_EQ(slot.substr(0, 12), expected.substr(0, 12));  // hashes and size
+  EXPECT_EQ(slot.substr(16), expected.substr(16));         // storedSize to method
+  const uint32_t offset = static_cast<uint8_t>(slot[12]) | static_cast<uint8_t>(slot[13]) << 8 |
+                          static_cast<uint8_t>(slot[14]) << 16 |
+                          static_cast<uint32_t>(static_cast<uint8_t>(slot[15])) << 24;
+  ASSERT_GE(package.size(), offset + 9u);
+  EXPECT_EQ(package.substr(offset, 9),
+            std::string(reinterpret_cast<const char*>(kHandImage) + 52, 9));
+}
+
 // ---- hostile images ----
 
 struct HostileImageCase {
@@ -344,13 +408,46 @@ const HostileImageCase kHostileImages[] = {
      [](PackageImageWriter& im) { im.PutU32(12 + 12 + 16, 0x7FFFFFFF); }},
     {"next past the end",
      [](PackageImageWriter& im) { im.SetNext(0, static_cast<uint32_t>(im.Bytes().size())); }},
+    {"a good entry before one past the end",
+     [](PackageImageWriter& im) {
+       im.AddStored("late.txt", 1, "late content");
+       im.PutU32(12 + 12 + 28 + 16, 0x7FFFFFFF);
+     }},
     {"exactly twelve bytes", [](PackageImageWriter& im) { im.Truncate(12); }},
     {"cut inside the first block", [](PackageImageWriter& im) { im.Truncate(20); }},
 };
 
+// Every file below a folder, by its path relative to the folder.
+void Snapshot(const std::string& folder, const std::string& below,
+              std::map<std::string, std::string>* files) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\" + below + "*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      Snapshot(folder, below + name + "\\", files);
+      continue;
+    }
+    if (!ReadWholeFile(folder + "\\" + below + name, &(*files)[below + name]))
+      (*files)[below + name] = "<unreadable>";
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+}
+
+void PrintTo(const HostileImageCase& image, std::ostream* out) { *out << image.label; }
+
 class HostileImages : public Fixture, public testing::WithParamInterface<HostileImageCase> {};
 
-TEST_P(HostileImages, AreRejectedWithoutACrash) {
+TEST_P(HostileImages, AreRejectedWithoutACrashAndLeaveTheStoreByteForByteAsItWas) {
+  PackageImageWriter resident(1);
+  resident.AddStored("resident.txt", 2, "already here");
+  ASSERT_TRUE(Add(resident, "resident.txt", 2));
+  std::map<std::string, std::string> before;
+  Snapshot(folder.Path(), "", &before);
+  ASSERT_FALSE(before.empty());
+  for (const auto& file : before) ASSERT_NE(file.second, "<unreadable>") << file.first;
   PackageImageWriter image(2);
   image.AddStored("victim.txt", 1, "victim content");
   GetParam().damage(image);
@@ -361,6 +458,13 @@ TEST_P(HostileImages, AreRejectedWithoutACrash) {
                                                     static_cast<uint32_t>(exact.size()), key.hash1,
                                                     key.hash2, 1, &buffer, &size))
       << GetParam().label;
+  std::map<std::string, std::string> after;
+  Snapshot(folder.Path(), "", &after);
+  EXPECT_EQ(after.size(), before.size());
+  for (const auto& file : before)
+    EXPECT_TRUE(after[file.first] == file.second) << file.first << " changed";
+  uint32_t version = 0;
+  EXPECT_FALSE(store->Packages().FindEntry(key, &version));
 }
 
 std::string HostileName(const testing::TestParamInfo<HostileImageCase>& info) {
