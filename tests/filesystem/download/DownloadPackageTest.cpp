@@ -17,6 +17,7 @@
 #include "EntryCodec.h"
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
+#include "Held.h"
 #include "PackageFile.h"
 #include "PackageFormat.h"
 #include "PackageImageWriter.h"
@@ -72,11 +73,11 @@ ResourceKey Key(const std::string& name) { return FileSystem::HashResourceName(n
 struct Fixture : testing::Test {
   void SetUp() override {
     root = folder.Path() + "\\";
-    store = OpenStore(folder.Path(), true, &log);
+    store.reset(OpenStore(folder.Path(), true, &log));
     ASSERT_NE(store, nullptr);
   }
   void TearDown() override {
-    if (store != nullptr) store->Release();
+    store.reset();
     std::free(buffer);
   }
 
@@ -98,24 +99,25 @@ struct Fixture : testing::Test {
   }
 
   std::string Open(const std::string& name) {
-    FileSystem::IReadFile* file = store->Packages().OpenPackagedFile(Key(name), name.c_str(), false);
+    TestFixtures::Held<FileSystem::IReadFile> file(
+        store->Packages().OpenPackagedFile(Key(name), name.c_str(), false));
     if (file == nullptr) return "<null>";
     std::string content(static_cast<size_t>(file->GetSize()), '\0');
     const bool ok = content.empty() || file->Read(&content[0], static_cast<uint32_t>(content.size()));
-    file->Release();
+    file.reset();
     return ok ? content : "<short>";
   }
 
   void Reopen(bool updateMode) {
-    store->Release();
-    store = OpenStore(folder.Path(), updateMode, &log);
+    store.reset();
+    store.reset(OpenStore(folder.Path(), updateMode, &log));
     ASSERT_NE(store, nullptr);
   }
 
   TempFolder folder;
   std::string root;
   RecordingLog log;
-  FileSystem::FileSystem* store = nullptr;
+  TestFixtures::Held<FileSystem::FileSystem> store;
   char* buffer = nullptr;
   uint32_t size = 0;
 };
@@ -366,12 +368,13 @@ TEST_F(PackagedEntries, AnImageLaidOutByHandIsStoredFieldForField) {
   EXPECT_EQ(found.entry.capacity, 16u);
   EXPECT_EQ(found.entry.version, 3u);
   EXPECT_EQ(found.entry.method, 0x11);
-  FileSystem::IReadFile* file = store->Packages().OpenPackagedFile(key, "", false);
+  TestFixtures::Held<FileSystem::IReadFile> file(
+      store->Packages().OpenPackagedFile(key, "", false));
   ASSERT_NE(file, nullptr);
   char content[6] = {};
   EXPECT_EQ(file->GetSize(), 5);
   EXPECT_TRUE(file->Read(content, 5));
-  file->Release();
+  file.reset();
   EXPECT_STREQ(content, "hello");
 
   // The local slot and data, read back from the package file's own bytes.
@@ -882,10 +885,9 @@ TEST_F(UnpackagedFiles, LocalModeStartRestoresADeletedFile) {
   PackageImageWriter image(1);
   AddLoose(image, "cfg/start.txt", 1, "start content", FileSystem::kMethodStored);
   ASSERT_TRUE(Add(image, "cfg/start.txt", 1));
-  store->Release();
-  store = nullptr;
+  store.reset();
   ASSERT_TRUE(DeleteFileA((root + "cfg/start.txt").c_str()));
-  store = OpenStore(folder.Path(), false, &log);
+  store.reset(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(store, nullptr);
   std::string got;
   ASSERT_TRUE(ReadWholeFile(root + "cfg/start.txt", &got));
@@ -896,10 +898,9 @@ TEST_F(UnpackagedFiles, LoadingAPackageRestoresItsLooseFilesAtOnce) {
   PackageImageWriter image(1);
   AddLoose(image, "extra.txt", 1, "extra content");
   ASSERT_TRUE(Add(image, "extra.txt", 1));
-  store->Release();
-  store = nullptr;
+  store.reset();
   ASSERT_TRUE(MoveFileA((root + "data_1.pak").c_str(), (root + "extra.pak").c_str()));
-  store = OpenStore(folder.Path(), false, &log);
+  store.reset(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(store, nullptr);
   ASSERT_TRUE(DeleteFileA((root + "extra.txt").c_str()));
   // No pass over all files runs after this load: the index hook restores.
@@ -913,11 +914,10 @@ TEST_F(UnpackagedFiles, LocalModeRestorePassRunsBetweenTheLastTwoInitMessages) {
   PackageImageWriter image(1);
   AddLoose(image, "late.txt", 1, "late content");
   ASSERT_TRUE(Add(image, "late.txt", 1));
-  store->Release();
-  store = nullptr;
+  store.reset();
   log.Clear();
   ASSERT_TRUE(DeleteFileA((root + "late.txt").c_str()));
-  store = OpenStore(folder.Path(), false, &log);
+  store.reset(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(store, nullptr);
   const std::vector<std::string> texts = log.Texts();
   ASSERT_GE(texts.size(), 2u);
@@ -951,14 +951,13 @@ void WritePackage(const std::string& root, PackageImageWriter& package) {
 }
 
 TEST_F(UnpackagedFiles, RestoreOfUndecodableContentFailsWithTheRestoreMessage) {
-  store->Release();
-  store = nullptr;
+  store.reset();
   PackageImageWriter package(2);
   const std::string record =
       TestFixtures::UnpackagedRecord("broken.txt", 0x20, kTime, 1, "no lzo stream here");
   package.AddEntry("broken.txt", 1, record, 50, 1, FileSystem::kFlagUnpackaged);
   WritePackage(root, package);
-  store = OpenStore(folder.Path(), false, &log);
+  store.reset(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(store, nullptr);
   EXPECT_FALSE(store->Packages().RestoreUnpackagedFile(Key("broken.txt")));
   EXPECT_TRUE(log.Contains("Decompress failed when restore unpackaged file \"" + folder.Path() +
@@ -986,15 +985,14 @@ TEST_F(UnpackagedFiles, EmptyFileWithCrcZeroIsIntactAndNotRewritten) {
 // A package written by someone else may carry a hostile record name; the
 // restore pass refuses it as the download does.
 TEST_F(UnpackagedFiles, RestoreRefusesAHostileNameFromAPackage) {
-  store->Release();
-  store = nullptr;
+  store.reset();
   DeleteFileA((folder.Path() + "\\..\\escaped.txt").c_str());
   PackageImageWriter package(2);
   const std::string record = TestFixtures::UnpackagedRecord("../escaped.txt", 0x20, kTime,
                                                             Crc("evil"), "evil");
   package.AddEntry("innocent.txt", 1, record, 4, 0, FileSystem::kFlagUnpackaged);
   WritePackage(root, package);
-  store = OpenStore(folder.Path(), false, &log);
+  store.reset(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(store, nullptr);
   EXPECT_FALSE(store->Packages().RestoreUnpackagedFile(Key("innocent.txt")));
   EXPECT_TRUE(log.Contains("Refused unsafe name of unpackaged file \"../escaped.txt\"."));

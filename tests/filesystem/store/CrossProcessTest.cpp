@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "Held.h"
 #include "PackageFile.h"
 #include "KillPointStop.h"
 #include "PackageImageWriter.h"
@@ -29,7 +30,7 @@ constexpr UINT kKilled = 9;
 
 TEST(CrossProcess, TheSecondWriterReloadsAndPlacesItsEntryAfterTheFirst) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   ASSERT_TRUE(AddContent(fs, "mine/a.bin", 1));
   ASSERT_EQ(StoreTest::RunChild("append \"" + folder.Path() + "\" other/b.bin 1"), 0);
@@ -43,22 +44,21 @@ TEST(CrossProcess, TheSecondWriterReloadsAndPlacesItsEntryAfterTheFirst) {
   EXPECT_EQ(Read(fs, "other/b.bin"), Expected("other/b.bin", 1));
   EXPECT_EQ(Read(fs, "mine/c.bin"), Expected("mine/c.bin", 1));
   EXPECT_EQ(b.package->Counter(), 3u);
-  fs->Release();
+  fs.reset();
 
-  fs = OpenStore(folder.Path(), false);
+  fs.reset(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(fs->Packages().ListEntries().size(), 3u);
   EXPECT_EQ(Read(fs, "other/b.bin"), Expected("other/b.bin", 1));
-  fs->Release();
 }
 
 TEST(CrossProcess, WritersRunningAtOnceLoseNoEntry) {
   TempFolder folder;
   {
-    FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+    TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
     ASSERT_NE(fs, nullptr);
     ASSERT_TRUE(AddContent(fs, "seed", 1));
-    fs->Release();
+    fs.reset();
   }
   HANDLE children[6];
   for (int i = 0; i < 6; ++i) {
@@ -74,21 +74,20 @@ TEST(CrossProcess, WritersRunningAtOnceLoseNoEntry) {
     EXPECT_EQ(code, 0u);
     CloseHandle(child);
   }
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(fs->Packages().ListEntries().size(), 7u);
   for (int i = 0; i < 6; ++i) {
     const std::string name = "par/" + std::to_string(i);
     EXPECT_EQ(Read(fs, name.c_str()), Expected(name.c_str(), 1));
   }
-  fs->Release();
 }
 
 // Every indexed entry reads back whole: its content follows from its key and
 // version alone. Entries marked removed were caught halfway through an
 // in-place replacement and carry nothing to read.
 int VerifyStore(const std::string& folder, std::string* problem, int* removed) {
-  FileSystem::FileSystem* fs = OpenStore(folder, false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder, false));
   if (fs == nullptr) {
     *problem = "no file system";
     return -1;
@@ -104,12 +103,12 @@ int VerifyStore(const std::string& folder, std::string* problem, int* removed) {
     if (content != EntryContent(item.first.hash1, item.second.entry.version)) {
       *problem = "entry " + std::to_string(item.first.hash1) + " version " +
                  std::to_string(item.second.entry.version) + " reads back wrong";
-      fs->Release();
+      fs.reset();
       return -1;
     }
     ++readable;
   }
-  fs->Release();
+  fs.reset();
   return readable;
 }
 
@@ -139,7 +138,7 @@ class StepKillTest : public testing::TestWithParam<StepKill> {
 
   // The seed: entries the kill must leave alone, and the one it is about.
   bool Seed(const StepKill& kill, const std::string& target) {
-    FileSystem::FileSystem* fs = OpenStore(folder_.Path(), true);
+    TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder_.Path(), true));
     if (fs == nullptr) return false;
     bool ok = AddContent(fs, "step/before", 1) && AddContent(fs, "step/other", 3);
     if (ok && kill.replace) {
@@ -148,12 +147,12 @@ class StepKillTest : public testing::TestWithParam<StepKill> {
       const uint32_t n = static_cast<uint32_t>(content.size());
       ok = fs->Packages().AddFile(key, 1, 0, 0, 0, n, content.data(), n, kill.inPlace ? 4096 : n);
     }
-    fs->Release();
+    fs.reset();
     return ok;
   }
 
   Left WhatIsLeft(const std::string& target, uint32_t written) {
-    FileSystem::FileSystem* fs = OpenStore(folder_.Path(), false);
+    TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder_.Path(), false));
     if (fs == nullptr) return Left::kAbsent;
     FileSystem::IndexedEntry found{};
     Left left = Left::kAbsent;
@@ -162,7 +161,7 @@ class StepKillTest : public testing::TestWithParam<StepKill> {
       else if (found.entry.version == written) left = Left::kNew;
       else left = Left::kOld;
     }
-    fs->Release();
+    fs.reset();
     return left;
   }
 
@@ -203,13 +202,13 @@ TEST_P(StepKillTest, AWriterKilledAtTheStepLeavesEveryOtherEntryAndTheNextWriter
   const int readable = VerifyStore(folder_.Path(), &problem, &removed);
   ASSERT_GE(readable, 2) << problem;
   EXPECT_EQ(WhatIsLeft(target, kill.replace ? 2 : 1), kill.left);
-  FileSystem::FileSystem* fs = OpenStore(folder_.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder_.Path(), true));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(Read(fs, "step/before"), Expected("step/before", 1));
   EXPECT_EQ(Read(fs, "step/other"), Expected("step/other", 3));
   EXPECT_TRUE(AddContent(fs, target.c_str(), 3));
   EXPECT_EQ(Read(fs, target.c_str()), Expected(target.c_str(), 3));
-  fs->Release();
+  fs.reset();
   EXPECT_EQ(VerifyStore(folder_.Path(), &problem, &removed), 3) << problem;
 }
 

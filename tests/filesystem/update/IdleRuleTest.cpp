@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Held.h"
 #include "UpdateHarness.h"
 #include "UpdateRuleFile.h"
 
@@ -63,7 +64,7 @@ class IdleRuleSelection : public IdleRuleTest, public testing::WithParamInterfac
 
 TEST_P(IdleRuleSelection, FetchesTheSelectedRuleUntilItIsFinished) {
   const Selection& selection = GetParam();
-  IFileSystem* fileSystem = StartLoaded();
+  TestFixtures::Held<IFileSystem> fileSystem(StartLoaded());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(fileSystem->SetIdleUpdateInfo(selection.level, selection.map));
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
@@ -73,7 +74,6 @@ TEST_P(IdleRuleSelection, FetchesTheSelectedRuleUntilItIsFinished) {
   EXPECT_FALSE(fileSystem->IsFileReady(selection.notFetched));
   // Idle work is no request: the lists stay empty.
   EXPECT_EQ(TakeOffNow(fileSystem, UpdateTests::List::kUpdatedFiles), "");
-  fileSystem->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -94,7 +94,7 @@ TEST_F(IdleRuleTest, RuleBringsItsGroupsAndIgnoresUnknownOnes) {
   ASSERT_TRUE(Publish(std::string(kRules) + "file updaterule_0.pcfg 1 0\n",
                       {{"f.txt", "foxtrot, idle"},
                        {"updaterule_0.pcfg", std::string(bytes.begin(), bytes.end())}}));
-  IFileSystem* fileSystem = StartLoaded();
+  TestFixtures::Held<IFileSystem> fileSystem(StartLoaded());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->SetIdleUpdateInfo(2, 7);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
@@ -102,11 +102,10 @@ TEST_F(IdleRuleTest, RuleBringsItsGroupsAndIgnoresUnknownOnes) {
   EXPECT_EQ(LocalContentOf(fileSystem, "c.txt"),
             "charlie charlie charlie charlie charlie charlie");
   EXPECT_EQ(LocalContentOf(fileSystem, "a.txt"), "alpha content, stored");
-  fileSystem->Release();
 }
 
 TEST_F(IdleRuleTest, SamePairKeepsTheFinishedFlagAndANewPairClearsIt) {
-  IFileSystem* fileSystem = StartLoaded();
+  TestFixtures::Held<IFileSystem> fileSystem(StartLoaded());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(fileSystem->SetIdleUpdateInfo(0, 0));
   EXPECT_TRUE(fileSystem->IsIdleUpdateFinishied());
@@ -118,12 +117,11 @@ TEST_F(IdleRuleTest, SamePairKeepsTheFinishedFlagAndANewPairClearsIt) {
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
   http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
   EXPECT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
-  fileSystem->Release();
 }
 
 TEST_F(IdleRuleTest, RuleWhoseItemsAreAllLocalFinishesWithoutFetchingThem) {
   UseDefaultGroup();
-  IFileSystem* fileSystem = StartLoaded();
+  TestFixtures::Held<IFileSystem> fileSystem(StartLoaded());
   ASSERT_NE(fileSystem, nullptr);
   // Rule (3, 3) names only f.txt: fetched first by a request of its own.
   ASSERT_TRUE(fileSystem->UpdateFile("f.txt", "default"));
@@ -131,12 +129,11 @@ TEST_F(IdleRuleTest, RuleWhoseItemsAreAllLocalFinishesWithoutFetchingThem) {
   fileSystem->SetIdleUpdateInfo(3, 3);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
   EXPECT_EQ(RequestsFor(PackageOf("f.txt", 1)), 1u);
-  fileSystem->Release();
 }
 
 TEST_F(IdleRuleTest, DisabledIdleUpdateFetchesNothingUntilEnabled) {
   idleUpdate_ = 0;
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_FALSE(fileSystem->IsIdleUpdateEnabled());
   fileSystem->SetIdleUpdateInfo(2, 7);
@@ -148,7 +145,6 @@ TEST_F(IdleRuleTest, DisabledIdleUpdateFetchesNothingUntilEnabled) {
   EXPECT_TRUE(fileSystem->IsIdleUpdateEnabled());
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
   EXPECT_TRUE(fileSystem->IsFileReady("c.txt"));
-  fileSystem->Release();
 }
 
 TEST_F(IdleRuleTest, ReservedFirstWorkerAndSecondWorkerTakeNoRuleWork) {
@@ -156,7 +152,7 @@ TEST_F(IdleRuleTest, ReservedFirstWorkerAndSecondWorkerTakeNoRuleWork) {
   // takes no idle-rule work while nothing is requested.
   reserveFirstWorker_ = 1;
   workerCount_ = 2;
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->SetIdleUpdateInfo(2, 7);
   Idle(fileSystem);
@@ -168,7 +164,6 @@ TEST_F(IdleRuleTest, ReservedFirstWorkerAndSecondWorkerTakeNoRuleWork) {
   fileSystem->UpdateAll();
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
   EXPECT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
-  fileSystem->Release();
 }
 
 struct BrokenRules {
@@ -192,7 +187,7 @@ TEST_P(BrokenRuleFiles, NeverFinishTheIdleUpdate) {
   const BrokenRules& broken = GetParam();
   ASSERT_TRUE(Publish(std::string(kRules) + "file " + broken.file + " 1 0\n",
                       {{"f.txt", "foxtrot, idle"}, {broken.file, broken.content}}));
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->SetIdleUpdateInfo(2, 7);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsFileReady(broken.file); }));
@@ -206,7 +201,6 @@ TEST_P(BrokenRuleFiles, NeverFinishTheIdleUpdate) {
       if (line.text.find(broken.logged) != std::string::npos) ++count;
     EXPECT_EQ(count, 1u);
   }
-  fileSystem->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -226,7 +220,7 @@ TEST_F(IdleRuleTest, MissingRuleListIsFetchedAgainOnceAvailable) {
   const std::string image = tree_[list];
   tree_.erase(list);
   http_.SetFiles(tree_);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->SetIdleUpdateInfo(2, 7);
   // One download makes at most this many attempts; more means the list was
@@ -239,7 +233,6 @@ TEST_F(IdleRuleTest, MissingRuleListIsFetchedAgainOnceAvailable) {
   http_.SetFiles(tree_);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
   EXPECT_TRUE(fileSystem->IsFileReady("c.txt"));
-  fileSystem->Release();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FileSystemFacade.h"
+#include "Held.h"
 #include "PackageFormat.h"
 #include "ResourceGroupConfig.h"
 #include "UpdateChildExit.h"
@@ -192,7 +193,6 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
     std::string content(static_cast<size_t>(file->GetSize() > 0 ? file->GetSize() : 0), '\0');
     const bool read =
         content.empty() || file->Read(&content[0], static_cast<uint32_t>(content.size()));
-    file->Release();
     return read ? content : "<short read>";
   }
 
@@ -205,10 +205,10 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
     for (const Item& item : items_)
       if (!item.loosePath.empty())
         TestSupport::ReadWholeFile(data_.File(item.loosePath), &onDisk[item.name]);
-    IFileSystem* fileSystem = Start(updateServer_.Port(), 0);
+    TestFixtures::Held<IFileSystem> fileSystem(Start(updateServer_.Port(), 0));
     ASSERT_NE(fileSystem, nullptr);
     FileSystem::PackageManager& packages =
-        static_cast<FileSystem::FileSystem*>(fileSystem)->Packages();
+        static_cast<FileSystem::FileSystem*>(fileSystem.get())->Packages();
     for (const auto& indexed : packages.ListEntries()) ExpectWhole(&packages, indexed.second);
     for (const Item& item : items_) {
       if (!item.loosePath.empty()) {
@@ -217,13 +217,12 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
         EXPECT_TRUE(onDisk[item.name] == expected_[item.name]) << item.loosePath << " differs";
         continue;
       }
-      FileSystem::IReadFile* file =
-          fileSystem->OpenFile(item.name.c_str(), FileSystem::kOpenPackagedOnly, false, false);
+      TestFixtures::Held<FileSystem::IReadFile> file(
+          fileSystem->OpenFile(item.name.c_str(), FileSystem::kOpenPackagedOnly, false, false));
       if (file == nullptr) continue;
       present->insert(item.name);
       EXPECT_TRUE(ReadBack(file) == expected_[item.name]) << item.name << " differs";
     }
-    fileSystem->Release();
   }
 
   static void ExpectWhole(FileSystem::PackageManager* packages,
@@ -233,7 +232,7 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
     EXPECT_EQ(entry.flags & FileSystem::kFlagRemoved, 0)
         << std::hex << key.hash1 << "_" << key.hash2 << " is marked removed";
     if ((entry.flags & FileSystem::kFlagUnpackaged) != 0) return;
-    FileSystem::IReadFile* file = packages->OpenPackagedFile(key, "", false);
+    TestFixtures::Held<FileSystem::IReadFile> file(packages->OpenPackagedFile(key, "", false));
     if (file == nullptr) {
       ADD_FAILURE() << std::hex << key.hash1 << "_" << key.hash2 << " does not open";
       return;

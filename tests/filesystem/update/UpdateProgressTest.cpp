@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Held.h"
 #include "UpdateHarness.h"
 
 using FileSystem::IFileSystem;
@@ -44,7 +45,7 @@ class UpdateProgressTest : public UpdateTests::UpdateTest {
     FileSystem::HttpDownloader::Timing timing = FileSystem::HttpDownloader::GetTiming();
     timing.receiveTimeoutMs = 500;
     FileSystem::HttpDownloader::SetTiming(timing);
-    fileSystem_ = StartReady();
+    fileSystem_.reset(StartReady());
     ASSERT_NE(fileSystem_, nullptr);
     TestFixtures::HttpReply stall = TestFixtures::HttpReply::Serve();
     stall.stallAfterBodyBytes = kStallAt;
@@ -52,7 +53,7 @@ class UpdateProgressTest : public UpdateTests::UpdateTest {
   }
 
   void TearDown() override {
-    if (fileSystem_ != nullptr) fileSystem_->Release();
+    fileSystem_.reset();
     UpdateTest::TearDown();
   }
 
@@ -94,11 +95,11 @@ class UpdateProgressTest : public UpdateTests::UpdateTest {
 
   int ImageSize(const std::string& package) { return static_cast<int>(tree_[package].size()); }
 
-  IFileSystem* fileSystem_ = nullptr;
+  TestFixtures::Held<IFileSystem> fileSystem_;
 };
 
 TEST_F(UpdateProgressTest, FileAndWorkerReportTheRunningDownload) {
-  IReadFile* file = OpenStalled("big.bin");
+  TestFixtures::Held<IReadFile> file(OpenStalled("big.bin"));
   ASSERT_NE(file, nullptr);
   const std::string package = PackageOf("big.bin", 1);
   EXPECT_EQ(file->GetTotalSize(), ImageSize(package));
@@ -125,7 +126,6 @@ TEST_F(UpdateProgressTest, FileAndWorkerReportTheRunningDownload) {
   EXPECT_GT(workerSpeed, 0.0f);
   EXPECT_EQ(FileInfo("big.bin").speed, workerSpeed);
   EXPECT_EQ(fileSystem_->GetUpdateSpeed(), workerSpeed);
-  file->Release();
 }
 
 // The speed a running download reports while the server sends at a known
@@ -188,7 +188,7 @@ TEST_F(SpeedTest, FollowsTheRateTheServerSendsAt) {
   constexpr float kSlow = 10000;
   constexpr float kFast = 100000;
   http_.SetDefaultReply(Paced(200, 20, 2000));
-  IReadFile* file = fileSystem_->OpenFile("big.bin", 0, true, false);
+  TestFixtures::Held<IReadFile> file(fileSystem_->OpenFile("big.bin", 0, true, false));
   ASSERT_NE(file, nullptr);
   const Speeds slow = Watch(file, 600, 2000);
   http_.SetDefaultReply(Paced(2000, 20, 16000));
@@ -199,11 +199,10 @@ TEST_F(SpeedTest, FollowsTheRateTheServerSendsAt) {
               slow.file, slow.worker, slow.update, fast.file, fast.worker, fast.update);
   http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
   EXPECT_EQ(ContentOf(file), Incompressible(20000));
-  file->Release();
 }
 
 TEST_F(UpdateProgressTest, NothingIsReportedForWhatIsNotDownloading) {
-  IReadFile* file = OpenStalled("big.bin");
+  TestFixtures::Held<IReadFile> file(OpenStalled("big.bin"));
   ASSERT_NE(file, nullptr);
   EXPECT_FALSE(FileInfo("a.txt").ok);
   EXPECT_FALSE(FileInfo("unlisted.bin").ok);
@@ -211,11 +210,10 @@ TEST_F(UpdateProgressTest, NothingIsReportedForWhatIsNotDownloading) {
   EXPECT_FALSE(GroupInfo("nogroup").ok);
   EXPECT_FALSE(WorkerInfo(-1).ok);
   EXPECT_FALSE(WorkerInfo(static_cast<int>(workerCount_)).ok);
-  file->Release();
 }
 
 TEST_F(UpdateProgressTest, NameMustFitWithItsTerminatorAndOutputsMustBeGiven) {
-  IReadFile* file = OpenStalled("big.bin");
+  TestFixtures::Held<IReadFile> file(OpenStalled("big.bin"));
   ASSERT_NE(file, nullptr);
   const std::string package = PackageOf("big.bin", 1);
   const uint32_t exact = static_cast<uint32_t>(package.size()) + 1;
@@ -235,22 +233,20 @@ TEST_F(UpdateProgressTest, NameMustFitWithItsTerminatorAndOutputsMustBeGiven) {
   EXPECT_FALSE(fileSystem_->GetFileUpdateInfo("big.bin", name, 64, nullptr, &done, &speed));
   EXPECT_FALSE(fileSystem_->GetUpdateInfo(0, name, 64, &total, nullptr, &speed));
   EXPECT_FALSE(fileSystem_->GetUpdateInfo(0, name, 64, &total, &done, nullptr));
-  file->Release();
 }
 
 TEST_F(UpdateProgressTest, GroupReportsTheDownloadOfItsWholePackage) {
-  IReadFile* file = OpenStalled("bigs.pak");
+  TestFixtures::Held<IReadFile> file(OpenStalled("bigs.pak"));
   ASSERT_NE(file, nullptr);
   const Report report = GroupInfo("bigs");
   EXPECT_TRUE(report.ok);
   EXPECT_EQ(report.name, PackageOf("bigs.pak", 1));
   EXPECT_EQ(report.done, kStallAt);
   EXPECT_EQ(report.total, ImageSize(PackageOf("bigs.pak", 1)));
-  file->Release();
 }
 
 TEST_F(UpdateProgressTest, CollectedDownloadNoLongerCountsOnTheFile) {
-  IReadFile* file = OpenStalled("big.bin");
+  TestFixtures::Held<IReadFile> file(OpenStalled("big.bin"));
   ASSERT_NE(file, nullptr);
   http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
   EXPECT_EQ(ContentOf(file), Incompressible(20000));
@@ -260,7 +256,6 @@ TEST_F(UpdateProgressTest, CollectedDownloadNoLongerCountsOnTheFile) {
   EXPECT_TRUE(file->IsDownloadSucceeded());
   EXPECT_FALSE(FileInfo("big.bin").ok);
   EXPECT_TRUE(Eventually([&] { return fileSystem_->GetUpdateSpeed() == 0.0f; }));
-  file->Release();
 }
 
 }  // namespace
