@@ -86,7 +86,7 @@ TEST(PackageFormat, PackageAndBlockHeadersMatchTheLayoutByteForByte) {
   const uint8_t header[12] = {'H', 'P', 'A', 'K', 0x04, 0x03, 0x02, 0x01, 0x78, 0x6D, 0x00, 0x00};
   const uint8_t block[12] = {0xE8, 0x03, 0x00, 0x00,   // capacity 1000
                              0x05, 0x00, 0x00, 0x00,   // count 5
-                             0x84, 0xDA, 0x00, 0x00};  // next 56004
+                             0xC4, 0xDA, 0x00, 0x00};  // next 56004
   const PackageHeader h = ParsePackageHeader(header);
   EXPECT_EQ(h.magic, kPackageMagic);
   EXPECT_EQ(h.counter, 0x01020304u);
