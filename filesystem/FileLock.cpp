@@ -1,10 +1,13 @@
 #include "FileLock.h"
 
+#include "KillPoints.h"
+
 namespace FileSystem {
 
 FileLock::FileLock(HANDLE file) : file_(file) {
   ZeroMemory(&overlapped_, sizeof overlapped_);
   overlapped_.Offset = kOffset;
+  KillPoints::Reach("store.lock");
   if (file_ != nullptr && file_ != INVALID_HANDLE_VALUE)
     locked_ = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, kLength, 0, &overlapped_) != 0;
 }

@@ -12,6 +12,7 @@
 #include "DownloadImage.h"
 #include "FileSystem.h"
 #include "HttpResponseHead.h"
+#include "KillPoints.h"
 #include "LogManager.h"
 #include "UrlParser.h"
 #include "WinsockInit.h"
@@ -895,6 +896,7 @@ bool HttpDownloader::ReceiveIntoImage() {
     downloaded = downloadedSize_;
     image = image_;
   }
+  KillPoints::Reach("download.body", key1_, key2_);
   int64_t last = static_cast<int64_t>(Clock::MicrosecondsNow());
   for (;;) {
     if (IsStopRequested()) return false;

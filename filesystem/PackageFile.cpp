@@ -7,6 +7,7 @@
 #include "FileMapping.h"
 #include "FileMappingBuffer.h"
 #include "FileSystem.h"
+#include "KillPoints.h"
 #include "LogManager.h"
 #include "PackageIndex.h"
 
@@ -348,10 +349,12 @@ bool PackageFile::WriteAppended(FileMappingBuffer* headerView, const PackageHead
   uint8_t slot[kIndexEntrySize];
   WriteIndexEntry(slot, *entry);
   if (!WriteBytes(*slotOffset, slot, sizeof slot)) return false;
+  KillPoints::Reach("store.slot-written", e.hash1, e.hash2);
   uint8_t count[4];
   WriteU32(count, block.count + 1);
   if (!Store(blockView, 4, count, sizeof count)) return false;
   block.count += 1;
+  KillPoints::Reach("store.count-written", e.hash1, e.hash2);
   return CompleteWrite(headerView, static_cast<uint32_t>(chain_.usedEnd));
 }
 
@@ -360,6 +363,7 @@ bool PackageFile::PlaceAtEnd(FileMappingBuffer* headerView, const PackageHeader&
   const uint32_t dataOffset = static_cast<uint32_t>(chain_.usedEnd);
   const uint32_t newUsedEnd = static_cast<uint32_t>(chain_.usedEnd + e.capacity);
   if (!WriteBytes(dataOffset, e.data, e.storedSize)) return false;
+  KillPoints::Reach("store.data-written", e.hash1, e.hash2);
   // Claim the area before any slot points into it.
   if (!WriteHeader(headerView, PackageHeader{kPackageMagic, header.counter, newUsedEnd}))
     return false;
@@ -434,7 +438,9 @@ bool PackageFile::ReplaceInPlace(FileMappingBuffer* headerView, const PackageHea
   uint8_t slot[kIndexEntrySize];
   WriteIndexEntry(slot, old);
   if (!Store(slotView, 0, slot, sizeof slot)) return false;
+  KillPoints::Reach("store.marked-removed", e.hash1, e.hash2);
   if (!WriteBytes(old.offset, e.data, e.storedSize)) return false;
+  KillPoints::Reach("store.replaced-in-place", e.hash1, e.hash2);
   *entry = MakeEntry(e, old.offset, old.capacity);
   WriteIndexEntry(slot, *entry);
   if (!Store(slotView, 0, slot, sizeof slot)) return false;
@@ -445,6 +451,7 @@ bool PackageFile::ReplaceMoving(FileMappingBuffer* headerView, const PackageHead
                                 FileMappingBuffer* slotView, const Entry& e,
                                 FileIndexEntry* entry) {
   if (!PlaceAtEnd(headerView, header, e, entry)) return false;
+  KillPoints::Reach("store.moved", e.hash1, e.hash2);
   uint8_t slot[kIndexEntrySize];
   WriteIndexEntry(slot, *entry);
   if (!Store(slotView, 0, slot, sizeof slot)) return false;

@@ -23,6 +23,7 @@
 #include "FileMappingBuffer.h"
 #include "FileSystem.h"
 #include "KeyReadiness.h"
+#include "KillPoints.h"
 #include "LogManager.h"
 #include "MemoryFile.h"
 #include "PackageFile.h"
@@ -574,6 +575,7 @@ bool PackageManager::StoreReencoded(const ResourceKey& key, const FileIndexEntry
   const int high = WantedMethod(entry.method);
   if (high != kMethodStored && high != kMethodLzo && high != kMethodLzma) return false;
   std::vector<uint8_t> encoded;
+  KillPoints::Reach("adder.reencode", key.hash1, key.hash2);
   const int used = EncodeEntry(high, content, entry.size, &encoded);
   if (used < 0) return false;
   if (headLength != 0) {
@@ -668,6 +670,7 @@ bool PackageManager::WriteUnpackagedFile(const char* path, const void* content, 
   // rename keeps both.
   SetTimes(fresh.c_str(), time);
   SetFileAttributesA(fresh.c_str(), attributes);
+  KillPoints::Reach("store.loose-written");
   if (!PutInPlace(fresh, path)) {
     DeleteIfPresent(&change, fresh);
     LogPath("Remove unpackaged file failed when write unpackaged file %s.", path);

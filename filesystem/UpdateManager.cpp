@@ -323,10 +323,21 @@ void UpdateManager::RunScheduler() {
       if (worker->HasTask()) Collect(worker.get());
       else Schedule(worker.get());
     }
+    InterlockedIncrement(&schedulerPasses_);
     if (!Stopping()) schedulerWake_.Wait(kPassWaitMs);
   }
   ScopedLock guard(lock_);
   workerOwner_ = WorkerOwner::kNone;
+}
+
+uint32_t UpdateManager::SchedulerPasses() const {
+  return static_cast<uint32_t>(InterlockedCompareExchange(
+      const_cast<volatile LONG*>(&schedulerPasses_), 0, 0));
+}
+
+bool UpdateManager::AnyThreadStarted() const {
+  return queryThread_.IsStarted() || initialisationThread_.IsStarted() ||
+         adderThread_.IsStarted();
 }
 
 bool UpdateManager::ClaimWorkersForScheduler() {

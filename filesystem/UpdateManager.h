@@ -115,6 +115,12 @@ class UpdateManager : public UpdateEngine {
   bool IsIdleUpdateFinished();
   void SetIdleUpdateInfo(int level, int map);
 
+  // For white-box tests of what must not happen: how many passes over the
+  // workers the scheduler has made, and whether any thread of the manager
+  // was ever started.
+  uint32_t SchedulerPasses() const;
+  bool AnyThreadStarted() const;
+
   bool TakeOffUpdatedFiles(char* buffer, uint32_t size);
   bool TakeOffUpdateFailedFiles(char* buffer, uint32_t size);
   bool TakeOffUpdatedResourceGroups(char* buffer, uint32_t size);
@@ -313,6 +319,7 @@ class UpdateManager : public UpdateEngine {
   int idleLevel_ = 0;
   int idleMap_ = 0;
   int state_ = 0;
+  volatile LONG schedulerPasses_ = 0;
   WorkerOwner workerOwner_ = WorkerOwner::kNone;
   bool updateMode_ = false;
   bool queryPending_ = true;

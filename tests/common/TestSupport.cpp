@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace TestSupport {
@@ -91,24 +92,44 @@ std::string Random(size_t n, uint32_t seed) {
   return s;
 }
 
-HANDLE StartProgram(const std::string& fileName, const std::string& arguments) {
+HANDLE StartProgram(const std::string& fileName, const std::string& arguments,
+                    std::string* failure) {
   char self[MAX_PATH];
   const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return nullptr;
+  if (n == 0 || n >= MAX_PATH) {
+    if (failure != nullptr) *failure = "cannot name the running test binary";
+    return nullptr;
+  }
   const std::string path(self, n);
   const std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
-  std::string command = "\"" + folder + fileName + "\" " + arguments;
-  std::vector<char> line(command.begin(), command.end());
-  line.push_back('\0');
-  STARTUPINFOA startup;
-  ZeroMemory(&startup, sizeof startup);
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info))
-    return nullptr;
-  CloseHandle(info.hThread);
-  return info.hProcess;
+  const std::string command = "\"" + folder + fileName + "\" " + arguments;
+  // A machine under load now and then refuses a process start for a moment
+  // (out of resources, a busy wineserver): a few more tries with a growing
+  // pause tell that apart from a program that cannot start at all.
+  std::string errors;
+  for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info;
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &info)) {
+      CloseHandle(info.hThread);
+      if (attempt > 1) std::fprintf(stderr, "%s started at attempt %d after: %s\n",
+                                    fileName.c_str(), attempt, errors.c_str());
+      return info.hProcess;
+    }
+    const DWORD error = GetLastError();
+    errors += (errors.empty() ? "" : ", ") + std::string("attempt ") + std::to_string(attempt) +
+              " error " + std::to_string(error);
+    std::fprintf(stderr, "CreateProcess of %s failed, attempt %d of %d, error %lu\n",
+                 fileName.c_str(), attempt, kStartAttempts, error);
+    if (attempt < kStartAttempts) Sleep(100u * static_cast<DWORD>(attempt));
+  }
+  if (failure != nullptr) *failure = "CreateProcess of " + command + " failed: " + errors;
+  return nullptr;
 }
 
 int RunProgram(const std::string& fileName, const std::string& arguments) {

@@ -56,8 +56,13 @@ std::string Compressible(size_t n);
 std::string Random(size_t n, uint32_t seed);
 
 // A program in the folder of the running test binary, started with the
-// arguments; its process handle (the caller closes it), or null.
-HANDLE StartProgram(const std::string& fileName, const std::string& arguments);
+// arguments; its process handle (the caller closes it), or null. A failed
+// start is tried again up to kStartAttempts times in all, each failure
+// written to stderr with its system error; *failure (when given) then says
+// what was run and every error.
+constexpr int kStartAttempts = 4;
+HANDLE StartProgram(const std::string& fileName, const std::string& arguments,
+                    std::string* failure = nullptr);
 // Runs such a program to its end: its exit code, or -1 when it cannot start.
 int RunProgram(const std::string& fileName, const std::string& arguments);
 

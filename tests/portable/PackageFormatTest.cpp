@@ -46,6 +46,62 @@ TEST(PackageFormat, IndexEntryRoundTripsAllTwentyEightBytes) {
   EXPECT_EQ(PackMethod(2, 2), 0x22);
 }
 
+// The layout written out byte by byte, every field a different value, so
+// that two fields swapped in both writer and reader cannot go unseen.
+const uint8_t kSlotBytes[28] = {
+    0x44, 0x33, 0x22, 0x11,  // hash1 0x11223344
+    0x88, 0x77, 0x66, 0x55,  // hash2 0x55667788
+    0x0A, 0x00, 0x00, 0x00,  // size 10
+    0x78, 0x6D, 0x00, 0x00,  // offset 28024
+    0x07, 0x00, 0x00, 0x00,  // storedSize 7
+    0x09, 0x00, 0x00, 0x00,  // capacity 9
+    0xEF, 0xBE,              // version 0xBEEF
+    0x01,                    // flags: unpackaged
+    0x21,                    // method: stored 1 (LZO), wanted 2 (LZMA)
+};
+
+TEST(PackageFormat, IndexSlotReadsFieldByFieldFromTheLayout) {
+  const FileIndexEntry e = ParseIndexEntry(kSlotBytes);
+  EXPECT_EQ(e.hash1, 0x11223344u);
+  EXPECT_EQ(e.hash2, 0x55667788u);
+  EXPECT_EQ(e.size, 10u);
+  EXPECT_EQ(e.offset, 28024u);
+  EXPECT_EQ(e.storedSize, 7u);
+  EXPECT_EQ(e.capacity, 9u);
+  EXPECT_EQ(e.version, 0xBEEF);
+  EXPECT_EQ(e.flags, kFlagUnpackaged);
+  EXPECT_EQ(e.method, 0x21);
+}
+
+TEST(PackageFormat, IndexSlotWritesEveryByteOfTheLayout) {
+  FileIndexEntry e{0x11223344, 0x55667788, 10, 28024, 7, 9, 0xBEEF, kFlagUnpackaged, 0x21};
+  uint8_t bytes[28];
+  std::memset(bytes, 0xCC, sizeof bytes);
+  WriteIndexEntry(bytes, e);
+  EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 28),
+            std::vector<uint8_t>(kSlotBytes, kSlotBytes + 28));
+}
+
+TEST(PackageFormat, PackageAndBlockHeadersMatchTheLayoutByteForByte) {
+  const uint8_t header[12] = {'H', 'P', 'A', 'K', 0x04, 0x03, 0x02, 0x01, 0x78, 0x6D, 0x00, 0x00};
+  const uint8_t block[12] = {0xE8, 0x03, 0x00, 0x00,   // capacity 1000
+                             0x05, 0x00, 0x00, 0x00,   // count 5
+                             0xC4, 0xDA, 0x00, 0x00};  // next 56004
+  const PackageHeader h = ParsePackageHeader(header);
+  EXPECT_EQ(h.magic, kPackageMagic);
+  EXPECT_EQ(h.counter, 0x01020304u);
+  EXPECT_EQ(h.usedEnd, 28024u);
+  const IndexBlockHeader b = ParseBlockHeader(block);
+  EXPECT_EQ(b.capacity, 1000u);
+  EXPECT_EQ(b.count, 5u);
+  EXPECT_EQ(b.next, 56004u);
+  uint8_t written[12];
+  WritePackageHeader(written, h);
+  EXPECT_EQ(std::memcmp(written, header, 12), 0);
+  WriteBlockHeader(written, b);
+  EXPECT_EQ(std::memcmp(written, block, 12), 0);
+}
+
 struct RangeCase {
   uint64_t offset, length, fileSize;
   bool fits;

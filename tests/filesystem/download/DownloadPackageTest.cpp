@@ -9,12 +9,16 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "EntryCodec.h"
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
+#include "Held.h"
+#include "PackageFile.h"
 #include "PackageFormat.h"
 #include "PackageImageWriter.h"
 #include "ResourceName.h"
@@ -69,11 +73,11 @@ ResourceKey Key(const std::string& name) { return FileSystem::HashResourceName(n
 struct Fixture : testing::Test {
   void SetUp() override {
     root = folder.Path() + "\\";
-    store = OpenStore(folder.Path(), true, &log);
+    store.reset(OpenStore(folder.Path(), true, &log));
     ASSERT_NE(store, nullptr);
   }
   void TearDown() override {
-    if (store != nullptr) store->Release();
+    store.reset();
     std::free(buffer);
   }
 
@@ -95,24 +99,25 @@ struct Fixture : testing::Test {
   }
 
   std::string Open(const std::string& name) {
-    FileSystem::IReadFile* file = store->Packages().OpenPackagedFile(Key(name), name.c_str(), false);
+    TestFixtures::Held<FileSystem::IReadFile> file(
+        store->Packages().OpenPackagedFile(Key(name), name.c_str(), false));
     if (file == nullptr) return "<null>";
     std::string content(static_cast<size_t>(file->GetSize()), '\0');
     const bool ok = content.empty() || file->Read(&content[0], static_cast<uint32_t>(content.size()));
-    file->Release();
+    file.reset();
     return ok ? content : "<short>";
   }
 
   void Reopen(bool updateMode) {
-    store->Release();
-    store = OpenStore(folder.Path(), updateMode, &log);
+    store.reset();
+    store.reset(OpenStore(folder.Path(), updateMode, &log));
     ASSERT_NE(store, nullptr);
   }
 
   TempFolder folder;
   std::string root;
   RecordingLog log;
-  FileSystem::FileSystem* store = nullptr;
+  TestFixtures::Held<FileSystem::FileSystem> store;
   char* buffer = nullptr;
   uint32_t size = 0;
 };
@@ -326,6 +331,68 @@ TEST_F(PackagedEntries, StoredEntryWhoseSizeDiffersFromItsDataFailsToReencode) {
   EXPECT_FALSE(store->Packages().FindEntry(Key("short.txt"), &version));
 }
 
+// ---- an image laid out by hand ----
+
+// One block of one slot and the LZO1X stream of "hello" (a literal run of
+// five and the end marker): size 5, storedSize 9 and capacity 16, so that
+// any two of them swapped shows. Bytes 4-7 get the CRC of bytes 12 on.
+const uint8_t kHandImage[61] = {
+    'H', 'P', 'A', 'K', 0, 0, 0, 0,  // magic, CRC
+    0x3D, 0x00, 0x00, 0x00,          // usedEnd: the image's length, 61
+    0x01, 0x00, 0x00, 0x00,          // block: capacity 1
+    0x01, 0x00, 0x00, 0x00,          //        count 1
+    0x00, 0x00, 0x00, 0x00,          //        next 0
+    0x0D, 0xF0, 0xAD, 0x0B,          // slot: hash1 0x0BADF00D
+    0xEE, 0xFF, 0xC0, 0x00,          //       hash2 0x00C0FFEE
+    0x05, 0x00, 0x00, 0x00,          //       size 5
+    0x34, 0x00, 0x00, 0x00,          //       offset 52
+    0x09, 0x00, 0x00, 0x00,          //       storedSize 9
+    0x10, 0x00, 0x00, 0x00,          //       capacity 16
+    0x03, 0x00,                      //       version 3
+    0x00,                            //       flags
+    0x11,                            //       method: LZO stored, LZO wanted
+    0x16, 'h', 'e', 'l', 'l', 'o', 0x11, 0x00, 0x00,
+};
+
+TEST_F(PackagedEntries, AnImageLaidOutByHandIsStoredFieldForField) {
+  std::vector<uint8_t> image(kHandImage, kHandImage + sizeof kHandImage);
+  const uint32_t crc = static_cast<uint32_t>(crc32(0L, image.data() + 12, 61 - 12));
+  for (int i = 0; i < 4; ++i) image[4 + i] = static_cast<uint8_t>(crc >> (8 * i));
+  const ResourceKey key{0x0BADF00D, 0x00C0FFEE};
+  ASSERT_TRUE(store->Packages().AddDownloadPackage(image.data(), 61, key.hash1, key.hash2, 3,
+                                                   &buffer, &size));
+  IndexedEntry found;
+  ASSERT_TRUE(store->Packages().LookupEntry(key, &found));
+  EXPECT_EQ(found.entry.size, 5u);
+  EXPECT_EQ(found.entry.storedSize, 9u);
+  EXPECT_EQ(found.entry.capacity, 16u);
+  EXPECT_EQ(found.entry.version, 3u);
+  EXPECT_EQ(found.entry.method, 0x11);
+  TestFixtures::Held<FileSystem::IReadFile> file(
+      store->Packages().OpenPackagedFile(key, "", false));
+  ASSERT_NE(file, nullptr);
+  char content[6] = {};
+  EXPECT_EQ(file->GetSize(), 5);
+  EXPECT_TRUE(file->Read(content, 5));
+  file.reset();
+  EXPECT_STREQ(content, "hello");
+
+  // The local slot and data, read back from the package file's own bytes.
+  std::string package;
+  ASSERT_TRUE(ReadWholeFile(found.package->Path(), &package));
+  ASSERT_GE(package.size(), found.slotOffset + 28u);
+  const std::string slot = package.substr(found.slotOffset, 28);
+  const std::string expected(reinterpret_cast<const char*>(kHandImage) + 24, 28);
+  EXPECT_EQ(slot.substr(0, 12), expected.substr(0, 12));  // hashes and size
+  EXPECT_EQ(slot.substr(16), expected.substr(16));         // storedSize to method
+  const uint32_t offset = static_cast<uint8_t>(slot[12]) | static_cast<uint8_t>(slot[13]) << 8 |
+                          static_cast<uint8_t>(slot[14]) << 16 |
+                          static_cast<uint32_t>(static_cast<uint8_t>(slot[15])) << 24;
+  ASSERT_GE(package.size(), offset + 9u);
+  EXPECT_EQ(package.substr(offset, 9),
+            std::string(reinterpret_cast<const char*>(kHandImage) + 52, 9));
+}
+
 // ---- hostile images ----
 
 struct HostileImageCase {
@@ -344,13 +411,46 @@ const HostileImageCase kHostileImages[] = {
      [](PackageImageWriter& im) { im.PutU32(12 + 12 + 16, 0x7FFFFFFF); }},
     {"next past the end",
      [](PackageImageWriter& im) { im.SetNext(0, static_cast<uint32_t>(im.Bytes().size())); }},
+    {"a good entry before one past the end",
+     [](PackageImageWriter& im) {
+       im.AddStored("late.txt", 1, "late content");
+       im.PutU32(12 + 12 + 28 + 16, 0x7FFFFFFF);
+     }},
     {"exactly twelve bytes", [](PackageImageWriter& im) { im.Truncate(12); }},
     {"cut inside the first block", [](PackageImageWriter& im) { im.Truncate(20); }},
 };
 
+// Every file below a folder, by its path relative to the folder.
+void Snapshot(const std::string& folder, const std::string& below,
+              std::map<std::string, std::string>* files) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\" + below + "*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      Snapshot(folder, below + name + "\\", files);
+      continue;
+    }
+    if (!ReadWholeFile(folder + "\\" + below + name, &(*files)[below + name]))
+      (*files)[below + name] = "<unreadable>";
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+}
+
+void PrintTo(const HostileImageCase& image, std::ostream* out) { *out << image.label; }
+
 class HostileImages : public Fixture, public testing::WithParamInterface<HostileImageCase> {};
 
-TEST_P(HostileImages, AreRejectedWithoutACrash) {
+TEST_P(HostileImages, AreRejectedWithoutACrashAndLeaveTheStoreByteForByteAsItWas) {
+  PackageImageWriter resident(1);
+  resident.AddStored("resident.txt", 2, "already here");
+  ASSERT_TRUE(Add(resident, "resident.txt", 2));
+  std::map<std::string, std::string> before;
+  Snapshot(folder.Path(), "", &before);
+  ASSERT_FALSE(before.empty());
+  for (const auto& file : before) ASSERT_NE(file.second, "<unreadable>") << file.first;
   PackageImageWriter image(2);
   image.AddStored("victim.txt", 1, "victim content");
   GetParam().damage(image);
@@ -361,6 +461,13 @@ TEST_P(HostileImages, AreRejectedWithoutACrash) {
                                                     static_cast<uint32_t>(exact.size()), key.hash1,
                                                     key.hash2, 1, &buffer, &size))
       << GetParam().label;
+  std::map<std::string, std::string> after;
+  Snapshot(folder.Path(), "", &after);
+  EXPECT_EQ(after.size(), before.size());
+  for (const auto& file : before)
+    EXPECT_TRUE(after[file.first] == file.second) << file.first << " changed";
+  uint32_t version = 0;
+  EXPECT_FALSE(store->Packages().FindEntry(key, &version));
 }
 
 std::string HostileName(const testing::TestParamInfo<HostileImageCase>& info) {
@@ -778,10 +885,9 @@ TEST_F(UnpackagedFiles, LocalModeStartRestoresADeletedFile) {
   PackageImageWriter image(1);
   AddLoose(image, "cfg/start.txt", 1, "start content", FileSystem::kMethodStored);
   ASSERT_TRUE(Add(image, "cfg/start.txt", 1));
-  store->Release();
-  store = nullptr;
+  store.reset();
   ASSERT_TRUE(DeleteFileA((root + "cfg/start.txt").c_str()));
-  store = OpenStore(folder.Path(), false, &log);
+  store.reset(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(store, nullptr);
   std::string got;
   ASSERT_TRUE(ReadWholeFile(root + "cfg/start.txt", &got));
@@ -792,10 +898,9 @@ TEST_F(UnpackagedFiles, LoadingAPackageRestoresItsLooseFilesAtOnce) {
   PackageImageWriter image(1);
   AddLoose(image, "extra.txt", 1, "extra content");
   ASSERT_TRUE(Add(image, "extra.txt", 1));
-  store->Release();
-  store = nullptr;
+  store.reset();
   ASSERT_TRUE(MoveFileA((root + "data_1.pak").c_str(), (root + "extra.pak").c_str()));
-  store = OpenStore(folder.Path(), false, &log);
+  store.reset(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(store, nullptr);
   ASSERT_TRUE(DeleteFileA((root + "extra.txt").c_str()));
   // No pass over all files runs after this load: the index hook restores.
@@ -809,11 +914,10 @@ TEST_F(UnpackagedFiles, LocalModeRestorePassRunsBetweenTheLastTwoInitMessages) {
   PackageImageWriter image(1);
   AddLoose(image, "late.txt", 1, "late content");
   ASSERT_TRUE(Add(image, "late.txt", 1));
-  store->Release();
-  store = nullptr;
+  store.reset();
   log.Clear();
   ASSERT_TRUE(DeleteFileA((root + "late.txt").c_str()));
-  store = OpenStore(folder.Path(), false, &log);
+  store.reset(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(store, nullptr);
   const std::vector<std::string> texts = log.Texts();
   ASSERT_GE(texts.size(), 2u);
@@ -847,14 +951,13 @@ void WritePackage(const std::string& root, PackageImageWriter& package) {
 }
 
 TEST_F(UnpackagedFiles, RestoreOfUndecodableContentFailsWithTheRestoreMessage) {
-  store->Release();
-  store = nullptr;
+  store.reset();
   PackageImageWriter package(2);
   const std::string record =
       TestFixtures::UnpackagedRecord("broken.txt", 0x20, kTime, 1, "no lzo stream here");
   package.AddEntry("broken.txt", 1, record, 50, 1, FileSystem::kFlagUnpackaged);
   WritePackage(root, package);
-  store = OpenStore(folder.Path(), false, &log);
+  store.reset(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(store, nullptr);
   EXPECT_FALSE(store->Packages().RestoreUnpackagedFile(Key("broken.txt")));
   EXPECT_TRUE(log.Contains("Decompress failed when restore unpackaged file \"" + folder.Path() +
@@ -882,15 +985,14 @@ TEST_F(UnpackagedFiles, EmptyFileWithCrcZeroIsIntactAndNotRewritten) {
 // A package written by someone else may carry a hostile record name; the
 // restore pass refuses it as the download does.
 TEST_F(UnpackagedFiles, RestoreRefusesAHostileNameFromAPackage) {
-  store->Release();
-  store = nullptr;
+  store.reset();
   DeleteFileA((folder.Path() + "\\..\\escaped.txt").c_str());
   PackageImageWriter package(2);
   const std::string record = TestFixtures::UnpackagedRecord("../escaped.txt", 0x20, kTime,
                                                             Crc("evil"), "evil");
   package.AddEntry("innocent.txt", 1, record, 4, 0, FileSystem::kFlagUnpackaged);
   WritePackage(root, package);
-  store = OpenStore(folder.Path(), false, &log);
+  store.reset(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(store, nullptr);
   EXPECT_FALSE(store->Packages().RestoreUnpackagedFile(Key("innocent.txt")));
   EXPECT_TRUE(log.Contains("Refused unsafe name of unpackaged file \"../escaped.txt\"."));

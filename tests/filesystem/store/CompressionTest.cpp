@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "EntryCodec.h"
+#include "Held.h"
 #include "PackageImageWriter.h"
 #include "PackageManager.h"
 #include "StoreTestSupport.h"
@@ -48,16 +49,15 @@ TEST(Compression, EncodedEntriesOpenAsMemoryFilesWithATrailingZero) {
   ASSERT_EQ(lzo, 1);
   ASSERT_EQ(lzma, 2);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   for (const char* name : {"lzo", "lzma"}) {
-    FileSystem::IReadFile* file = fs->OpenFile(name, 2, false, false);
+    TestFixtures::Held<FileSystem::IReadFile> file(fs->OpenFile(name, 2, false, false));
     ASSERT_NE(file, nullptr) << name;
     EXPECT_TRUE(file->IsBufferOwned());
     EXPECT_EQ(file->GetBuffer()[10000], 0);
-    EXPECT_EQ(ReadAll(file), text);
+    EXPECT_EQ(ReadAll(file.release()), text);
   }
-  fs->Release();
 }
 
 TEST(Compression, IncompressibleAndEmptyContentIsStoredAsIs) {
@@ -76,13 +76,12 @@ TEST(Compression, IncompressibleAndEmptyContentIsStoredAsIs) {
   image.AddEncoded("noise", 1, Incompressible(4096), 2, &used);
   EXPECT_EQ(used, 0);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
-  FileSystem::IReadFile* file = fs->OpenFile("noise", 2, false, false);
+  TestFixtures::Held<FileSystem::IReadFile> file(fs->OpenFile("noise", 2, false, false));
   ASSERT_NE(file, nullptr);
   EXPECT_FALSE(file->IsBufferOwned());  // a view of the package
-  EXPECT_EQ(ReadAll(file), Incompressible(4096));
-  fs->Release();
+  EXPECT_EQ(ReadAll(file.release()), Incompressible(4096));
 }
 
 struct Broken {
@@ -106,11 +105,10 @@ TEST_P(BrokenEntry, FailsToOpen) {
                  b.method);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
   RecordingLog log;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false, &log);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(fs->OpenFile("broken", 2, false, false), nullptr);
   EXPECT_EQ(log.Contains("Decompress file failed when open file \"broken\"."), b.logs);
-  fs->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BrokenEntry,
@@ -129,11 +127,10 @@ TEST(Compression, AStoredEntryWhoseSizeDiffersFromItsStoredSizeDoesNotOpen) {
   image.AddEntry("odd", 1, "abc", 4, 0);
   image.AddEntry("method3", 1, "abc", 3, 3);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(fs->OpenFile("odd", 2, false, false), nullptr);
   EXPECT_EQ(fs->OpenFile("method3", 2, false, false), nullptr);
-  fs->Release();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "AsynchronismReadPackagedFile.h"
 #include "AsynchronismReadUnPackagedFile.h"
 #include "EntryCodec.h"
+#include "Held.h"
 #include "PackageImageWriter.h"
 #include "PackageManager.h"
 #include "StoreTestSupport.h"
@@ -33,17 +34,17 @@ void WaitLoaded(FileSystem::IReadFile* file) {
 class FileObjects : public testing::Test {
  protected:
   void SetUp() override {
-    fs_ = OpenStore(folder_.Path(), false);
+    fs_.reset(OpenStore(folder_.Path(), false));
     ASSERT_NE(fs_, nullptr);
   }
-  void TearDown() override { fs_->Release(); }
+  void TearDown() override { fs_.reset(); }
   TempFolder folder_;
-  FileSystem::FileSystem* fs_ = nullptr;
+  TestFixtures::Held<FileSystem::FileSystem> fs_;
 };
 
 TEST_F(FileObjects, ALooseFileReadPartlyContinuesFromItsBuffer) {
   ASSERT_TRUE(TestSupport::WriteWholeFile(folder_.File("l.txt"), "abcdefgh"));
-  FileSystem::IReadFile* file = OpenLoose(fs_, folder_.File("l.txt"));
+  TestFixtures::Held<FileSystem::IReadFile> file(OpenLoose(fs_, folder_.File("l.txt")));
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->GetSize(), 8);
   char part[3] = {};
@@ -61,27 +62,25 @@ TEST_F(FileObjects, ALooseFileReadPartlyContinuesFromItsBuffer) {
   EXPECT_FALSE(file->Seek(1, 2));
   EXPECT_TRUE(file->IsBufferOwned());
   EXPECT_FALSE(file->IsPackaged());
-  file->Release();
 }
 
 TEST_F(FileObjects, AnEmptyLooseFileGivesAOneByteBuffer) {
   ASSERT_TRUE(TestSupport::WriteWholeFile(folder_.File("e.txt"), ""));
-  FileSystem::IReadFile* file = OpenLoose(fs_, folder_.File("e.txt"));
+  TestFixtures::Held<FileSystem::IReadFile> file(OpenLoose(fs_, folder_.File("e.txt")));
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->GetSize(), 0);
   ASSERT_NE(file->GetBuffer(), nullptr);
   EXPECT_EQ(file->GetBuffer()[0], 0);
-  file->Release();
 }
 
 TEST_F(FileObjects, AStoredEntrySeeksWithinZeroToItsSize) {
   PackageImageWriter image;
   image.AddStored("s", 1, "stored");
   ASSERT_TRUE(image.WriteTo(folder_.File("data_1.pak")));
-  fs_->Release();
-  fs_ = OpenStore(folder_.Path(), false);
+  fs_.reset();
+  fs_.reset(OpenStore(folder_.Path(), false));
   ASSERT_NE(fs_, nullptr);
-  FileSystem::IReadFile* file = fs_->OpenFile("s", 2, false, false);
+  TestFixtures::Held<FileSystem::IReadFile> file(fs_->OpenFile("s", 2, false, false));
   ASSERT_NE(file, nullptr);
   EXPECT_TRUE(file->IsPackaged());
   EXPECT_FALSE(file->IsBufferOwned());
@@ -94,29 +93,28 @@ TEST_F(FileObjects, AStoredEntrySeeksWithinZeroToItsSize) {
   EXPECT_EQ(c, 'e');
   EXPECT_FALSE(file->Seek(-6, 1));
   EXPECT_EQ(file->Tell(), 5);
-  file->Release();
 }
 
 TEST_F(FileObjects, TheAsynchronousLooseReaderLoadsEverything) {
   std::string content;
   for (int i = 0; i < 3000; ++i) content += static_cast<char>('a' + i % 26);
   ASSERT_TRUE(TestSupport::WriteWholeFile(folder_.File("a.txt"), content));
-  FileSystem::IReadFile* file = OpenLoose(fs_, folder_.File("a.txt"), true);
+  TestFixtures::Held<FileSystem::IReadFile> file(OpenLoose(fs_, folder_.File("a.txt"), true));
   ASSERT_NE(file, nullptr);
   WaitLoaded(file);
   EXPECT_TRUE(file->IsLoaded());
   EXPECT_FALSE(file->IsFailed());
   EXPECT_EQ(file->GetLoadedSize(), 3000);
   EXPECT_EQ(std::string(file->GetBuffer()), content);
-  EXPECT_EQ(ReadAll(file), content);
+  EXPECT_EQ(ReadAll(file.release()), content);
 }
 
 TEST_F(FileObjects, TheAsynchronousLooseReaderCanBeReleasedWhileLoading) {
   ASSERT_TRUE(TestSupport::WriteWholeFile(folder_.File("a.txt"), std::string(200000, 'z')));
   for (int i = 0; i < 20; ++i) {
-    FileSystem::IReadFile* file = OpenLoose(fs_, folder_.File("a.txt"), true);
+    TestFixtures::Held<FileSystem::IReadFile> file(OpenLoose(fs_, folder_.File("a.txt"), true));
     ASSERT_NE(file, nullptr);
-    file->Release();
+    file.reset();
   }
   // The file was closed once each time: it can be replaced now.
   EXPECT_TRUE(TestSupport::WriteWholeFile(folder_.File("a.txt"), "x"));
@@ -137,15 +135,14 @@ TEST_P(AsyncPackaged, LoadsStoredDecodedAndEmptyEntries) {
   int used = -1;
   image.AddEncoded("e", 1, GetParam().content, GetParam().method, &used);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
-  FileSystem::IReadFile* file = fs->OpenFile("e", 2, false, true);
+  TestFixtures::Held<FileSystem::IReadFile> file(fs->OpenFile("e", 2, false, true));
   ASSERT_NE(file, nullptr);
   WaitLoaded(file);
   EXPECT_TRUE(file->IsLoaded()) << GetParam().label;
   EXPECT_EQ(file->IsBufferOwned(), used != 0 || GetParam().content.empty());
-  EXPECT_EQ(ReadAll(file), GetParam().content);
-  fs->Release();
+  EXPECT_EQ(ReadAll(file.release()), GetParam().content);
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, AsyncPackaged,
@@ -167,44 +164,41 @@ TEST(AsyncPackagedFailure, ADecodedLengthThatDiffersFails) {
             1);
   image.AddEntry("bad", 1, std::string(out.begin(), out.end()), 3999, 1);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
-  FileSystem::IReadFile* file = fs->OpenFile("bad", 2, false, true);
+  TestFixtures::Held<FileSystem::IReadFile> file(fs->OpenFile("bad", 2, false, true));
   ASSERT_NE(file, nullptr);
   WaitLoaded(file);
   EXPECT_TRUE(file->IsFailed());
   EXPECT_EQ(file->GetBuffer(), nullptr);
-  file->Release();
-  fs->Release();
 }
 
 TEST(WriteFile, TruncatesOrAppendsAndRefusesEmptyWrites) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   const std::string path = folder.File("w.txt");
   ASSERT_TRUE(TestSupport::WriteWholeFile(path, "old content"));
-  FileSystem::IWriteFile* file = fs->OpenWriteFile(path.c_str(), false);
+  TestFixtures::Held<FileSystem::IWriteFile> file(fs->OpenWriteFile(path.c_str(), false));
   ASSERT_NE(file, nullptr);
   EXPECT_TRUE(file->Write("new", 3));
   EXPECT_FALSE(file->Write("x", 0));
   EXPECT_FALSE(file->Write(nullptr, 1));
   EXPECT_EQ(file->Tell(), 3);
   EXPECT_EQ(file->Flush(), 0);
-  file->Release();
+  file.reset();
   std::string bytes;
   ASSERT_TRUE(TestSupport::ReadWholeFile(path, &bytes));
   EXPECT_EQ(bytes, "new");
-  file = fs->OpenWriteFile(path.c_str(), true);
+  file.reset(fs->OpenWriteFile(path.c_str(), true));
   ASSERT_NE(file, nullptr);
   EXPECT_TRUE(file->Seek(0, 0));
   EXPECT_TRUE(file->Write("+", 1));
-  file->Release();
+  file.reset();
   ASSERT_TRUE(TestSupport::ReadWholeFile(path, &bytes));
   EXPECT_EQ(bytes, "new+");
   EXPECT_EQ(fs->OpenWriteFile(nullptr, false), nullptr);
   EXPECT_EQ(fs->OpenWriteFile(folder.File("no/such/dir.txt").c_str(), false), nullptr);
-  fs->Release();
 }
 
 // The fixed answers of slots 6 to 17 for every loaded reader.
@@ -215,7 +209,7 @@ TEST(FileObjectSlots, EveryLoadedReaderAnswersTheFixedSlotsAlike) {
   image.AddEncoded("packed", 1, std::string(2000, 'p'), 2);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
   ASSERT_TRUE(TestSupport::WriteWholeFile(folder.File("loose"), "abc"));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   struct Reader {
     const char* label;
@@ -245,7 +239,6 @@ TEST(FileObjectSlots, EveryLoadedReaderAnswersTheFixedSlotsAlike) {
     EXPECT_EQ(r.file->IsPackaged(), r.packaged) << r.label;
     r.file->Release();
   }
-  fs->Release();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "Held.h"
 #include "PackageFile.h"
 #include "PackageFormat.h"
 #include "PackageImageWriter.h"
@@ -136,7 +137,7 @@ class StoppedWriter : public testing::TestWithParam<StoppedCase> {};
 TEST_P(StoppedWriter, OurNextWriteGoesAfterWhatItLeftAndKeepsWhatItCounted) {
   const StoppedCase& c = GetParam();
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   const std::string first = GrowingName();
   ASSERT_TRUE(AddContent(fs, first.c_str(), 1));
@@ -152,9 +153,9 @@ TEST_P(StoppedWriter, OurNextWriteGoesAfterWhatItLeftAndKeepsWhatItCounted) {
   const char* written = c.replace ? first.c_str() : "second";
   ASSERT_TRUE(AddContent(fs, written, c.replace ? 2 : 1));
   EXPECT_GE(Lookup(fs, written).entry.offset, end);
-  fs->Release();
+  fs.reset();
 
-  fs = OpenStore(folder.Path(), false);
+  fs.reset(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(Read(fs, first.c_str()), Expected(first.c_str(), c.replace ? 2 : 1));
   if (!c.replace) {
@@ -166,7 +167,6 @@ TEST_P(StoppedWriter, OurNextWriteGoesAfterWhatItLeftAndKeepsWhatItCounted) {
   }
   EXPECT_EQ(fs->Packages().ListEntries().size(),
             (c.replace ? 1u : 2u) + (c.orphanCounted ? 1u : 0u));
-  fs->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -189,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
 // the counter; it is still a slot of the chain.
 TEST(InterleavedWriter, ASlotCountedBehindAnUnchangedHeaderCanBeReplaced) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   ASSERT_TRUE(AddContent(fs, "first", 1));
   const IndexedEntry first = Lookup(fs, "first");
@@ -203,20 +203,19 @@ TEST(InterleavedWriter, ASlotCountedBehindAnUnchangedHeaderCanBeReplaced) {
   const uint32_t n = static_cast<uint32_t>(content.size());
   EXPECT_TRUE(first.package->ReplaceEntry(first.slotOffset + 28, orphan.hash1, orphan.hash2, 2, 0,
                                           0, 0, n, content.data(), n, n));
-  fs->Release();
+  fs.reset();
 
-  fs = OpenStore(folder.Path(), false);
+  fs.reset(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(Read(fs, "orphan"), content);
   EXPECT_EQ(Read(fs, "first"), Expected("first", 1));
-  fs->Release();
 }
 
 // The other process fills our block and starts the next one between two of
 // our appends: ours follows its entry in the new block.
 TEST(InterleavedWriter, AnotherProcessStartingABlockBetweenOurAppendsIsFollowed) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   for (uint32_t i = 0; i < FileSystem::kBlockCapacity - 1; ++i) {
     const std::string name = "mine/" + std::to_string(i);
@@ -229,14 +228,13 @@ TEST(InterleavedWriter, AnotherProcessStartingABlockBetweenOurAppendsIsFollowed)
   const IndexedEntry after = Lookup(fs, "mine/after");
   EXPECT_EQ(after.slotOffset, next.slotOffset + 28);
   EXPECT_GE(after.entry.offset, next.entry.offset + next.entry.capacity);
-  fs->Release();
+  fs.reset();
 
-  fs = OpenStore(folder.Path(), false);
+  fs.reset(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(fs->Packages().ListEntries().size(), FileSystem::kBlockCapacity + 2);
   for (const char* name : {"other/last", "other/next", "mine/after", "mine/0", "mine/998"})
     EXPECT_EQ(Read(fs, name), Expected(name, 1)) << name;
-  fs->Release();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "Held.h"
 #include "PackageImageWriter.h"
 #include "PackageManager.h"
 #include "StoreTestSupport.h"
@@ -29,7 +30,7 @@ TEST(LinkConfig, FileLinkWinsOverVersionConfigAndASingleNameGroupAddsNothing) {
                   VersionConfig({{"a", 1}, {"b", 2}}, {{"t1", "m1", "m2"}, {"alone"}}));
   image.AddStored("filelink.pcfg", 1, FileLinkConfig({{"t2", "m2"}}));
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_TRUE(Target(fs, "m1", "t1"));
   EXPECT_TRUE(Target(fs, "M1", "t1"));
@@ -39,7 +40,6 @@ TEST(LinkConfig, FileLinkWinsOverVersionConfigAndASingleNameGroupAddsNothing) {
   EXPECT_EQ(key, HashResourceName("alone"));
   key = HashResourceName("t1");
   EXPECT_FALSE(fs->Packages().ResolveLink(&key));
-  fs->Release();
 }
 
 TEST(LinkConfig, AVersionConfigCutInAGroupKeepsTheMembersReadBefore) {
@@ -49,14 +49,13 @@ TEST(LinkConfig, AVersionConfigCutInAGroupKeepsTheMembersReadBefore) {
   PackageImageWriter image;
   image.AddStored("version.pcfg", 1, config);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_TRUE(Target(fs, "m1", "t1"));
   EXPECT_TRUE(Target(fs, "m2", "t2"));
   ResourceKey key = HashResourceName("m3");
   EXPECT_FALSE(fs->Packages().ResolveLink(&key));
   EXPECT_FALSE(fs->Packages().LoadVersionConfig());
-  fs->Release();
 }
 
 TEST(LinkConfig, AVersionListLongerThanTheFileLoadsNoLinks) {
@@ -66,11 +65,10 @@ TEST(LinkConfig, AVersionListLongerThanTheFileLoadsNoLinks) {
   PackageImageWriter image;
   image.AddStored("version.pcfg", 1, config);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   ResourceKey key = HashResourceName("m1");
   EXPECT_FALSE(fs->Packages().ResolveLink(&key));
-  fs->Release();
 }
 
 TEST(LinkConfig, UpdateModeLoadsNoLocalLinks) {
@@ -79,11 +77,10 @@ TEST(LinkConfig, UpdateModeLoadsNoLocalLinks) {
   image.AddStored("filelink.pcfg", 1, FileLinkConfig({{"t", "m"}}));
   image.PadTo(100000);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   ResourceKey key = HashResourceName("m");
   EXPECT_FALSE(fs->Packages().ResolveLink(&key));
-  fs->Release();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "Held.h"
 #include "PackageImageWriter.h"
 #include "StoreTestSupport.h"
 
@@ -84,20 +85,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(OpenFile, ANullNameGivesNullInEveryMode) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   for (int mode = 0; mode <= 4; ++mode) EXPECT_EQ(fs->OpenFile(nullptr, mode, false, false), nullptr);
-  fs->Release();
 }
 
 TEST(OpenFile, UpdateModeWithoutAVersionListLogsAndGivesNull) {
   TempFolder folder;
   TestSupport::RecordingLog log;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true, &log);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true, &log));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(fs->OpenFile("a.txt", 0, true, false), nullptr);
   EXPECT_TRUE(log.Contains("Get file version failed when open file \"a.txt\"."));
-  fs->Release();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "Held.h"
 #include "PackageFile.h"
 #include "PackageImageWriter.h"
 #include "PackageManager.h"
@@ -28,12 +29,11 @@ TEST(PackageLoad, EntriesInEveryBlockOfTheChainReadBack) {
   for (int i = 0; i < 7; ++i)
     image.AddStored("file" + std::to_string(i), 1, "content " + std::to_string(i));
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   for (int i = 0; i < 7; ++i)
     EXPECT_EQ(Open(fs, ("file" + std::to_string(i)).c_str()), "content " + std::to_string(i));
   EXPECT_EQ(fs->Packages().ListEntries().size(), 7u);
-  fs->Release();
 }
 
 class VersionOrder : public testing::TestWithParam<bool> {};
@@ -46,13 +46,12 @@ TEST_P(VersionOrder, HighestVersionWinsWhateverTheLoadingOrder) {
   const bool highFirst = GetParam();
   ASSERT_TRUE((highFirst ? high : low).WriteTo(folder.File("data_1.pak")));
   ASSERT_TRUE((highFirst ? low : high).WriteTo(folder.File("data_2.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(Open(fs, "shared.txt"), "version five");
   uint32_t version = 0;
   EXPECT_TRUE(fs->Packages().FindEntry(FileSystem::HashResourceName("shared.txt"), &version));
   EXPECT_EQ(version, 5u);
-  fs->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Orders, VersionOrder, testing::Bool());
@@ -66,10 +65,9 @@ TEST(PackageLoad, EqualVersionsTakeTheNumberedPackageOverAnExtraOne) {
   ASSERT_TRUE(numbered.WriteTo(folder.File("data_1.pak")));
   const std::string extraPath = folder.File("extra.pak");
   PackagePathNode node{extraPath.c_str(), nullptr};
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false, nullptr, 0, &node);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false, nullptr, 0, &node));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(Open(fs, "same.txt"), "numbered");
-  fs->Release();
 }
 
 TEST(PackageLoad, ANumberingGapEndsTheScanAndCreatePackageFillsIt) {
@@ -79,19 +77,18 @@ TEST(PackageLoad, ANumberingGapEndsTheScanAndCreatePackageFillsIt) {
   third.AddStored("three.txt", 1, "3");
   ASSERT_TRUE(first.WriteTo(folder.File("data_1.pak")));
   ASSERT_TRUE(third.WriteTo(folder.File("data_3.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(Open(fs, "one.txt"), "1");
   EXPECT_EQ(Open(fs, "three.txt"), "<null>");
   EXPECT_EQ(fs->Packages().CreatePackage(), nullptr);  // local mode never writes
-  fs->Release();
+  fs.reset();
 
-  fs = OpenStore(folder.Path(), true);
+  fs.reset(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   FileSystem::PackageFile* created = fs->Packages().CreatePackage();
   ASSERT_NE(created, nullptr);
   EXPECT_EQ(created->Path(), fs->Packages().NumberedPath(2));
-  fs->Release();
 }
 
 TEST(PackageLoad, AnEntryOfSizeZeroOpensAsOneZeroByte) {
@@ -99,29 +96,26 @@ TEST(PackageLoad, AnEntryOfSizeZeroOpensAsOneZeroByte) {
   PackageImageWriter image;
   image.AddStored("empty.txt", 1, "");
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
-  FileSystem::IReadFile* file = fs->OpenFile("empty.txt", 2, false, false);
+  TestFixtures::Held<FileSystem::IReadFile> file(fs->OpenFile("empty.txt", 2, false, false));
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->GetSize(), 0);
   ASSERT_NE(file->GetBuffer(), nullptr);
   EXPECT_EQ(file->GetBuffer()[0], 0);
   EXPECT_TRUE(file->IsPackaged());
-  file->Release();
-  fs->Release();
 }
 
 TEST(PackageLoad, AZeroLengthPackageFailsToOpenAndStopsTheScan) {
   TempFolder folder;
   ASSERT_TRUE(TestSupport::WriteWholeFile(folder.File("data_1.pak"), ""));
   RecordingLog log;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false, &log);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(fs, nullptr);
   const std::string path = fs->Packages().NumberedPath(1);
   EXPECT_TRUE(log.Contains("Create file mapping failed when open package file \"" + path +
                            "\", write is not enabled."));
   EXPECT_TRUE(log.Contains("Open package file \"" + path + "\" failed."));
-  fs->Release();
 }
 
 struct Damage {
@@ -147,12 +141,11 @@ TEST_P(DamagedPackage, FailsItsLoadCleanlyAndKeepsWhatCameBefore) {
   GetParam().apply(image);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
   RecordingLog log;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false, &log);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false, &log));
   ASSERT_NE(fs, nullptr);
   const std::string path = fs->Packages().NumberedPath(1);
   EXPECT_TRUE(log.Contains("Load file list of \"" + path + "\" failed"));
   EXPECT_EQ(Open(fs, "good1"), GetParam().firstSurvives ? "first" : "<null>");
-  fs->Release();
 }
 
 uint32_t ThirdSlot(PackageImageWriter& image) { return image.BlockOffset(1) + 12; }
@@ -184,12 +177,11 @@ TEST(PackageLoad, AWritableDamagedChainRefusesAppendsWithoutHanging) {
   image.SetNext(1, image.BlockOffset(0));
   image.PadTo(200000);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   FileSystem::PackageFile* package = fs->Packages().FindPackage(fs->Packages().NumberedPath(1));
   ASSERT_NE(package, nullptr);
   EXPECT_FALSE(package->AppendEntry(1, 2, 1, 0, 0, 0, 3, "abc", 3, 3));
-  fs->Release();
 }
 
 TEST(PackageLoad, AWritablePackageTooShortForAnIndexIsNotResetOverItsEnd) {
@@ -197,12 +189,12 @@ TEST(PackageLoad, AWritablePackageTooShortForAnIndexIsNotResetOverItsEnd) {
   const std::string junk(20000, 'j');
   ASSERT_TRUE(TestSupport::WriteWholeFile(folder.File("data_1.pak"), junk));
   RecordingLog log;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true, &log);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true, &log));
   ASSERT_NE(fs, nullptr);
   const std::string path = fs->Packages().NumberedPath(1);
   EXPECT_TRUE(log.Contains("Package file \"" + path + "\" is dirty."));
   EXPECT_TRUE(log.Contains("Load file list of \"" + path + "\" failed"));
-  fs->Release();
+  fs.reset();
   std::string after;
   ASSERT_TRUE(TestSupport::ReadWholeFile(folder.File("data_1.pak"), &after));
   EXPECT_EQ(after, junk);
@@ -215,11 +207,11 @@ TEST(PackageLoad, AWritablePackageWithUsedEndPastItsSizeIsResetToAnEmptyIndex) {
   image.PutU32(8, 50000);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
   RecordingLog log;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true, &log);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true, &log));
   ASSERT_NE(fs, nullptr);
   EXPECT_TRUE(log.Contains("Package file \"" + fs->Packages().NumberedPath(1) + "\" is dirty."));
   EXPECT_TRUE(fs->Packages().ListEntries().empty());
-  fs->Release();
+  fs.reset();
   std::string after;
   ASSERT_TRUE(TestSupport::ReadWholeFile(folder.File("data_1.pak"), &after));
   PackageImageWriter empty(1000);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "FileMappingBuffer.h"
+#include "Held.h"
 #include "PackageFile.h"
 #include "PackageImageWriter.h"
 #include "PackageManager.h"
@@ -33,7 +34,7 @@ bool Add(FileSystem::FileSystem* fs, const char* name, uint32_t version, const s
 TEST(PackageWrite, ANewPackageHasItsFullSizeAndStartsEmpty) {
   TempFolder folder;
   RecordingLog log;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true, &log);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true, &log));
   ASSERT_NE(fs, nullptr);
   ASSERT_TRUE(Add(fs, "a.txt", 1, "alpha"));
   const std::string path = fs->Packages().NumberedPath(1);
@@ -42,12 +43,11 @@ TEST(PackageWrite, ANewPackageHasItsFullSizeAndStartsEmpty) {
   EXPECT_TRUE(log.Contains("Package file \"" + path + "\" is dirty."));
   EXPECT_EQ(Lookup(fs, "a.txt").entry.offset, 28024u);
   EXPECT_EQ(Read(fs, "a.txt"), "alpha");
-  fs->Release();
+  fs.reset();
 
-  fs = OpenStore(folder.Path(), false);
+  fs.reset(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(ReadAll(fs->OpenFile("a.txt", 2, false, false)), "alpha");
-  fs->Release();
 }
 
 // A writer stopped between creating a package file and sizing it leaves it
@@ -55,24 +55,23 @@ TEST(PackageWrite, ANewPackageHasItsFullSizeAndStartsEmpty) {
 TEST(PackageWrite, AnEmptyPackageFileIsSizedAndUsedLikeANewOne) {
   TempFolder folder;
   ASSERT_TRUE(TestSupport::WriteWholeFile(folder.File("data_1.pak"), ""));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   ASSERT_TRUE(Add(fs, "a.txt", 1, "alpha"));
   const std::string path = fs->Packages().NumberedPath(1);
   EXPECT_EQ(Lookup(fs, "a.txt").package->Path(), path);
   EXPECT_EQ(fs->Packages().PackagePaths().size(), 1u);
   EXPECT_EQ(StoreTest::FileSizeOf(path), 10485760u);
-  fs->Release();
+  fs.reset();
 
-  fs = OpenStore(folder.Path(), false);
+  fs.reset(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(ReadAll(fs->OpenFile("a.txt", 2, false, false)), "alpha");
-  fs->Release();
 }
 
 TEST(PackageWrite, AnEqualOrLowerVersionWritesNothing) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   ASSERT_TRUE(Add(fs, "a.txt", 2, "two"));
   const uint32_t counter = Lookup(fs, "a.txt").package->Counter();
@@ -80,12 +79,11 @@ TEST(PackageWrite, AnEqualOrLowerVersionWritesNothing) {
   EXPECT_TRUE(Add(fs, "a.txt", 1, "older"));
   EXPECT_EQ(Lookup(fs, "a.txt").package->Counter(), counter);
   EXPECT_EQ(Read(fs, "a.txt"), "two");
-  fs->Release();
 }
 
 TEST(PackageWrite, AReplacementThatFitsStaysInPlaceAndALargerOneMoves) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   ASSERT_TRUE(Add(fs, "a.txt", 1, "0123456789", 16));
   ASSERT_TRUE(Add(fs, "b.txt", 1, "b"));
@@ -104,12 +102,11 @@ TEST(PackageWrite, AReplacementThatFitsStaysInPlaceAndALargerOneMoves) {
   EXPECT_EQ(moved.slotOffset, first.slotOffset);
   EXPECT_EQ(Read(fs, "a.txt"), std::string(40, 'x'));
   EXPECT_EQ(Read(fs, "b.txt"), "b");
-  fs->Release();
 }
 
 TEST(PackageWrite, ANewIndexBlockIsPlacedBeforeTheEntryData) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   for (int i = 0; i < 1000; ++i) {
     const std::string name = "n" + std::to_string(i);
@@ -120,36 +117,33 @@ TEST(PackageWrite, ANewIndexBlockIsPlacedBeforeTheEntryData) {
   const IndexedEntry entry = Lookup(fs, "overflow");
   EXPECT_EQ(entry.slotOffset, usedEnd + 12);
   EXPECT_EQ(entry.entry.offset, usedEnd + 28012);
-  fs->Release();
-  fs = OpenStore(folder.Path(), false);
+  fs.reset();
+  fs.reset(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(ReadAll(fs->OpenFile("overflow", 2, false, false)), "over the block");
   EXPECT_EQ(ReadAll(fs->OpenFile("n999", 2, false, false)), "x");
   EXPECT_EQ(fs->Packages().ListEntries().size(), 1001u);
-  fs->Release();
 }
 
 TEST(PackageWrite, AFullPackageSendsTheEntryToOneNewPackage) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   const uint32_t big = 10485760 - 28024 - 100;
   ASSERT_TRUE(Add(fs, "big", 1, "b", big));
   ASSERT_TRUE(Add(fs, "next", 1, std::string(200, 'n')));
   EXPECT_EQ(Lookup(fs, "next").package->Path(), fs->Packages().NumberedPath(2));
   EXPECT_EQ(fs->Packages().PackagePaths().size(), 2u);
-  fs->Release();
 }
 
 TEST(PackageWrite, AnEntryLargerThanAFreshPackageFailsAtOnce) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   ASSERT_TRUE(Add(fs, "small", 1, "s"));
   EXPECT_FALSE(Add(fs, "huge", 1, "h", 10485760 - 28024 + 1));
   EXPECT_EQ(fs->Packages().PackagePaths().size(), 1u);
   EXPECT_EQ(StoreTest::FileSizeOf(fs->Packages().NumberedPath(2)), 0u);
-  fs->Release();
 }
 
 TEST(PackageWrite, AFullLastBlockWithoutRoomForANewOneRefusesTheEntry) {
@@ -158,7 +152,7 @@ TEST(PackageWrite, AFullLastBlockWithoutRoomForANewOneRefusesTheEntry) {
   image.AddStored("only", 1, "1");
   image.PadTo(image.UsedEnd() + 28012 + 9);
   ASSERT_TRUE(image.WriteTo(folder.File("extra.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   FileSystem::PackageFile package(&fs->Logger(), &fs->Packages());
   ASSERT_TRUE(package.Open(folder.File("extra.pak").c_str(), true, 0));
@@ -166,7 +160,6 @@ TEST(PackageWrite, AFullLastBlockWithoutRoomForANewOneRefusesTheEntry) {
   EXPECT_FALSE(package.AppendEntry(7, 7, 1, 0, 0, 0, 10, "0123456789", 10, 10));
   EXPECT_TRUE(package.AppendEntry(7, 7, 1, 0, 0, 0, 9, "012345678", 9, 9));
   fs->Packages().ClearIndex();
-  fs->Release();
 }
 
 TEST(PackageWrite, AReadOnlyPackageRefusesWrites) {
@@ -175,26 +168,25 @@ TEST(PackageWrite, AReadOnlyPackageRefusesWrites) {
   image.AddStored("only", 1, "1");
   image.PadTo(100000);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_FALSE(Add(fs, "new", 1, "n"));
   EXPECT_FALSE(Add(fs, "only", 2, "2"));
-  fs->Release();
 }
 
 TEST(PackageWrite, AStoredFileStaysReadableAfterTheFileSystemIsReleased) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   ASSERT_TRUE(Add(fs, "a.txt", 1, "still here"));
-  FileSystem::IReadFile* file = fs->Packages().OpenPackagedFile(HashResourceName("a.txt"),
-                                                                "a.txt", false);
+  TestFixtures::Held<FileSystem::IReadFile> file(
+      fs->Packages().OpenPackagedFile(HashResourceName("a.txt"), "a.txt", false));
   ASSERT_NE(file, nullptr);
   EXPECT_FALSE(file->IsBufferOwned());
-  fs->Release();
+  fs.reset();
   // The view belongs to the file object alone: it is neither freed twice nor
   // unmapped under the reader.
-  EXPECT_EQ(ReadAll(file), "still here");
+  EXPECT_EQ(ReadAll(file.release()), "still here");
 }
 
 struct StaleUsedEnd {
@@ -217,14 +209,13 @@ TEST_P(StaleHeader, AppendsGoAfterEverythingTheIndexReaches) {
   image.PutU32(8, lowered);
   image.PadTo(200000);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   ASSERT_TRUE(Add(fs, "third", 1, "third content"));
   EXPECT_GE(Lookup(fs, "third").entry.offset, image.UsedEnd());
   EXPECT_EQ(Read(fs, "first"), "first content");
   EXPECT_EQ(Read(fs, "second"), "second content");
   EXPECT_EQ(Read(fs, "third"), "third content");
-  fs->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, StaleHeader,
@@ -238,7 +229,7 @@ TEST(PackageWrite, APackageUsedToItsEndTakesOnlyEntriesWithoutCapacity) {
   TestFixtures::PackageImageWriter image;
   image.AddStored("only", 1, "1");
   ASSERT_TRUE(image.WriteTo(folder.File("tight.pak")));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   FileSystem::PackageFile package(&fs->Logger(), &fs->Packages());
   ASSERT_TRUE(package.Open(folder.File("tight.pak").c_str(), true, 0));
@@ -246,12 +237,11 @@ TEST(PackageWrite, APackageUsedToItsEndTakesOnlyEntriesWithoutCapacity) {
   EXPECT_FALSE(package.AppendEntry(5, 5, 1, 0, 0, 0, 1, "x", 1, 1));
   EXPECT_TRUE(package.AppendEntry(5, 5, 1, 0, 0, 0, 0, nullptr, 0, 0));
   fs->Packages().ClearIndex();
-  fs->Release();
 }
 
 TEST(PackageWrite, ReplacingASlotThatIsNotInTheChainOrHoldsAnotherKeyFails) {
   TempFolder folder;
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), true);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), true));
   ASSERT_NE(fs, nullptr);
   ASSERT_TRUE(Add(fs, "a", 1, "aaa"));
   ASSERT_TRUE(Add(fs, "b", 1, "bbb"));
@@ -263,7 +253,6 @@ TEST(PackageWrite, ReplacingASlotThatIsNotInTheChainOrHoldsAnotherKeyFails) {
   EXPECT_FALSE(a.package->ReplaceEntry(a.entry.offset, b.hash1, b.hash2, 2, 0, 0, 0, 1, "B", 1, 1));
   EXPECT_EQ(Read(fs, "a"), "aaa");
   EXPECT_EQ(Read(fs, "b"), "bbb");
-  fs->Release();
 }
 
 TEST(PackageWrite, RemovedEntriesDoNotOpenAndUnpackagedOnesOpenTheLooseFile) {
@@ -279,16 +268,15 @@ TEST(PackageWrite, RemovedEntriesDoNotOpenAndUnpackagedOnesOpenTheLooseFile) {
   image.AddEntry(loose, 1, record, 7, 0, FileSystem::kFlagUnpackaged);
   ASSERT_TRUE(image.WriteTo(folder.File("data_1.pak")));
   ASSERT_TRUE(TestSupport::WriteWholeFile(loose, "on disk"));
-  FileSystem::FileSystem* fs = OpenStore(folder.Path(), false);
+  TestFixtures::Held<FileSystem::FileSystem> fs(OpenStore(folder.Path(), false));
   ASSERT_NE(fs, nullptr);
   EXPECT_EQ(ReadAll(fs->OpenFile("gone.txt", 2, false, false)), "<null>");
   EXPECT_TRUE(fs->Packages().IsUnpackaged(HashResourceName(loose.c_str())));
   EXPECT_FALSE(fs->Packages().IsUnpackaged(HashResourceName("gone.txt")));
-  FileSystem::IReadFile* file = fs->OpenFile(loose.c_str(), 2, false, false);
+  TestFixtures::Held<FileSystem::IReadFile> file(fs->OpenFile(loose.c_str(), 2, false, false));
   ASSERT_NE(file, nullptr);
   EXPECT_FALSE(file->IsPackaged());
-  EXPECT_EQ(ReadAll(file), "on disk");
-  fs->Release();
+  EXPECT_EQ(ReadAll(file.release()), "on disk");
 }
 
 }  // namespace

@@ -55,8 +55,8 @@ std::string Expected(const char* name, uint32_t version) {
   return TestFixtures::EntryContent(FileSystem::HashResourceName(name).hash1, version);
 }
 
-HANDLE StartChild(const std::string& arguments) {
-  return TestSupport::StartProgram("store_child.exe", arguments);
+HANDLE StartChild(const std::string& arguments, std::string* failure) {
+  return TestSupport::StartProgram("store_child.exe", arguments, failure);
 }
 
 int RunChild(const std::string& arguments) {

@@ -32,8 +32,9 @@ FileSystem::IndexedEntry Lookup(FileSystem::FileSystem* fs, const char* name);
 bool AddContent(FileSystem::FileSystem* fs, const char* name, uint32_t version);
 std::string Expected(const char* name, uint32_t version);
 
-// Starts the child fixture next to this test binary with the arguments; null on failure.
-HANDLE StartChild(const std::string& arguments);
+// Starts the child fixture next to this test binary with the arguments; null
+// on failure, with what failed in *failure when given.
+HANDLE StartChild(const std::string& arguments, std::string* failure = nullptr);
 // Runs the child to its end; its exit code, or -1.
 int RunChild(const std::string& arguments);
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Held.h"
 #include "UpdateHarness.h"
 #include "UpdateRuleFile.h"
 
@@ -44,8 +45,9 @@ class IdleRuleTest : public UpdateTests::UpdateTest {
     return fileSystem;
   }
 
-  // Waits a while for something that must not happen.
-  static void Idle() { Sleep(300); }
+  // Waits for something that must not happen: scheduler passes that would
+  // have started it.
+  void Idle(IFileSystem* fileSystem) { WaitForSchedulerPasses(fileSystem); }
 };
 
 struct Selection {
@@ -62,7 +64,7 @@ class IdleRuleSelection : public IdleRuleTest, public testing::WithParamInterfac
 
 TEST_P(IdleRuleSelection, FetchesTheSelectedRuleUntilItIsFinished) {
   const Selection& selection = GetParam();
-  IFileSystem* fileSystem = StartLoaded();
+  TestFixtures::Held<IFileSystem> fileSystem(StartLoaded());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(fileSystem->SetIdleUpdateInfo(selection.level, selection.map));
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
@@ -72,7 +74,6 @@ TEST_P(IdleRuleSelection, FetchesTheSelectedRuleUntilItIsFinished) {
   EXPECT_FALSE(fileSystem->IsFileReady(selection.notFetched));
   // Idle work is no request: the lists stay empty.
   EXPECT_EQ(TakeOffNow(fileSystem, UpdateTests::List::kUpdatedFiles), "");
-  fileSystem->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -93,7 +94,7 @@ TEST_F(IdleRuleTest, RuleBringsItsGroupsAndIgnoresUnknownOnes) {
   ASSERT_TRUE(Publish(std::string(kRules) + "file updaterule_0.pcfg 1 0\n",
                       {{"f.txt", "foxtrot, idle"},
                        {"updaterule_0.pcfg", std::string(bytes.begin(), bytes.end())}}));
-  IFileSystem* fileSystem = StartLoaded();
+  TestFixtures::Held<IFileSystem> fileSystem(StartLoaded());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->SetIdleUpdateInfo(2, 7);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
@@ -101,11 +102,10 @@ TEST_F(IdleRuleTest, RuleBringsItsGroupsAndIgnoresUnknownOnes) {
   EXPECT_EQ(LocalContentOf(fileSystem, "c.txt"),
             "charlie charlie charlie charlie charlie charlie");
   EXPECT_EQ(LocalContentOf(fileSystem, "a.txt"), "alpha content, stored");
-  fileSystem->Release();
 }
 
 TEST_F(IdleRuleTest, SamePairKeepsTheFinishedFlagAndANewPairClearsIt) {
-  IFileSystem* fileSystem = StartLoaded();
+  TestFixtures::Held<IFileSystem> fileSystem(StartLoaded());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(fileSystem->SetIdleUpdateInfo(0, 0));
   EXPECT_TRUE(fileSystem->IsIdleUpdateFinishied());
@@ -113,16 +113,15 @@ TEST_F(IdleRuleTest, SamePairKeepsTheFinishedFlagAndANewPairClearsIt) {
   http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
   fileSystem->SetIdleUpdateInfo(2, 7);
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
-  Idle();
+  Idle(fileSystem);
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
   http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
   EXPECT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
-  fileSystem->Release();
 }
 
 TEST_F(IdleRuleTest, RuleWhoseItemsAreAllLocalFinishesWithoutFetchingThem) {
   UseDefaultGroup();
-  IFileSystem* fileSystem = StartLoaded();
+  TestFixtures::Held<IFileSystem> fileSystem(StartLoaded());
   ASSERT_NE(fileSystem, nullptr);
   // Rule (3, 3) names only f.txt: fetched first by a request of its own.
   ASSERT_TRUE(fileSystem->UpdateFile("f.txt", "default"));
@@ -130,23 +129,22 @@ TEST_F(IdleRuleTest, RuleWhoseItemsAreAllLocalFinishesWithoutFetchingThem) {
   fileSystem->SetIdleUpdateInfo(3, 3);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
   EXPECT_EQ(RequestsFor(PackageOf("f.txt", 1)), 1u);
-  fileSystem->Release();
 }
 
 TEST_F(IdleRuleTest, DisabledIdleUpdateFetchesNothingUntilEnabled) {
   idleUpdate_ = 0;
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_FALSE(fileSystem->IsIdleUpdateEnabled());
   fileSystem->SetIdleUpdateInfo(2, 7);
-  Idle();
+  Idle(fileSystem);
+  EXPECT_EQ(BusyWorkers(fileSystem), 0u);
   EXPECT_EQ(RequestsFor(PackageOf("updaterules.pcfg", 1)), 0u);
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
   EXPECT_TRUE(fileSystem->EnableIdleUpdate(true));
   EXPECT_TRUE(fileSystem->IsIdleUpdateEnabled());
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
   EXPECT_TRUE(fileSystem->IsFileReady("c.txt"));
-  fileSystem->Release();
 }
 
 TEST_F(IdleRuleTest, ReservedFirstWorkerAndSecondWorkerTakeNoRuleWork) {
@@ -154,10 +152,11 @@ TEST_F(IdleRuleTest, ReservedFirstWorkerAndSecondWorkerTakeNoRuleWork) {
   // takes no idle-rule work while nothing is requested.
   reserveFirstWorker_ = 1;
   workerCount_ = 2;
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->SetIdleUpdateInfo(2, 7);
-  Idle();
+  Idle(fileSystem);
+  EXPECT_EQ(BusyWorkers(fileSystem), 0u);
   EXPECT_EQ(RequestsFor(PackageOf("updaterules.pcfg", 1)), 0u);
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
   // With everything requested, the second worker goes on to the rule once
@@ -165,7 +164,6 @@ TEST_F(IdleRuleTest, ReservedFirstWorkerAndSecondWorkerTakeNoRuleWork) {
   fileSystem->UpdateAll();
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
   EXPECT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
-  fileSystem->Release();
 }
 
 struct BrokenRules {
@@ -189,11 +187,12 @@ TEST_P(BrokenRuleFiles, NeverFinishTheIdleUpdate) {
   const BrokenRules& broken = GetParam();
   ASSERT_TRUE(Publish(std::string(kRules) + "file " + broken.file + " 1 0\n",
                       {{"f.txt", "foxtrot, idle"}, {broken.file, broken.content}}));
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->SetIdleUpdateInfo(2, 7);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsFileReady(broken.file); }));
-  Idle();
+  Idle(fileSystem);
+  EXPECT_EQ(BusyWorkers(fileSystem), 0u);
   EXPECT_FALSE(fileSystem->IsIdleUpdateFinishied());
   EXPECT_FALSE(fileSystem->IsFileReady("c.txt"));
   if (broken.logged != nullptr) {
@@ -202,7 +201,6 @@ TEST_P(BrokenRuleFiles, NeverFinishTheIdleUpdate) {
       if (line.text.find(broken.logged) != std::string::npos) ++count;
     EXPECT_EQ(count, 1u);
   }
-  fileSystem->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -222,7 +220,7 @@ TEST_F(IdleRuleTest, MissingRuleListIsFetchedAgainOnceAvailable) {
   const std::string image = tree_[list];
   tree_.erase(list);
   http_.SetFiles(tree_);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->SetIdleUpdateInfo(2, 7);
   // One download makes at most this many attempts; more means the list was
@@ -235,7 +233,6 @@ TEST_F(IdleRuleTest, MissingRuleListIsFetchedAgainOnceAvailable) {
   http_.SetFiles(tree_);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsIdleUpdateFinishied(); }));
   EXPECT_TRUE(fileSystem->IsFileReady("c.txt"));
-  fileSystem->Release();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "Held.h"
 #include "UpdateHarness.h"
 
 using FileSystem::IFileSystem;
@@ -34,22 +35,21 @@ TEST_F(NginxUpdateAll, BringsEveryResourceUpToDateThatLocalModeThenReads) {
   ASSERT_TRUE(WriteTree(root));
   origin_ = origin;
 
-  IFileSystem* updating = StartReady();
+  TestFixtures::Held<IFileSystem> updating(StartReady());
   ASSERT_NE(updating, nullptr);
   EXPECT_TRUE(updating->UpdateAll());
   ASSERT_TRUE(Eventually([&] { return updating->IsAllReady(); }));
   EXPECT_TRUE(updating->IsAllResourceGroupsReady());
   EXPECT_TRUE(updating->IsResourceGroupReady("media"));
   ExpectEverythingLocal(updating);
-  updating->Release();
+  updating.reset();
   // Everything came from nginx.
   EXPECT_EQ(http_.RequestCount(), 0u);
 
-  IFileSystem* local = Start(updateServer_.Port(), 0);
+  TestFixtures::Held<IFileSystem> local(Start(updateServer_.Port(), 0));
   ASSERT_NE(local, nullptr);
   EXPECT_EQ(local->GetUpdateState(), FileSystem::kStateDisabled);
   ExpectContents(local);
-  local->Release();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "DownloadPackageName.h"
 #include "FileSystemFacade.h"
+#include "Held.h"
 #include "ProductReplyBuilder.h"
 #include "ResourceGroup.h"
 #include "UpdateHarness.h"
@@ -46,11 +47,11 @@ class ResourceGroupTest : public UpdateTests::UpdateTest {
 
   // Downloads the resource through OpenFile and waits until it is local.
   static void Fetch(IFileSystem* fileSystem, const char* name) {
-    IReadFile* file = fileSystem->OpenFile(name, 0, true, false);
+    TestFixtures::Held<IReadFile> file(fileSystem->OpenFile(name, 0, true, false));
     ASSERT_NE(file, nullptr) << name;
     EXPECT_TRUE(Eventually([&] { return !file->IsLoading(); })) << name;
     EXPECT_TRUE(file->IsLoaded()) << name;
-    file->Release();
+    file.reset();
     EXPECT_TRUE(fileSystem->IsFileReady(name)) << name;
   }
 
@@ -78,7 +79,7 @@ TEST(DetachedResourceGroup, WithoutAFileSystemIsNeverReadyAndGivesNoItem) {
 }
 
 TEST_F(ResourceGroupTest, GroupNotLocalIsNotReadyAndAsksForItsWholePackage) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_FALSE(fileSystem->IsResourceGroupReady("maps"));
   EXPECT_FALSE(fileSystem->IsResourceGroupReady("nomaps"));
@@ -91,26 +92,24 @@ TEST_F(ResourceGroupTest, GroupNotLocalIsNotReadyAndAsksForItsWholePackage) {
   EXPECT_FALSE(item.isDelta);
   EXPECT_EQ(item.localVersion, 0u);
   EXPECT_FALSE(maps->NextItem(nullptr, &item.hash2, &item.isDelta, &item.localVersion));
-  fileSystem->Release();
 }
 
 TEST_F(ResourceGroupTest, PackageInFlightGivesNoItem) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
-  FileSystem::UpdateManager& updates = static_cast<FileSystem::FileSystem*>(fileSystem)->Updates();
+  FileSystem::UpdateManager& updates =
+      static_cast<FileSystem::FileSystem*>(fileSystem.get())->Updates();
   http_.QueueReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
-  IReadFile* file = fileSystem->OpenFile("maps.pak", 0, true, false);
+  TestFixtures::Held<IReadFile> file(fileSystem->OpenFile("maps.pak", 0, true, false));
   ASSERT_NE(file, nullptr);
   ASSERT_TRUE(Eventually([&] { return updates.IsKeyInFlight(KeyOf("maps.pak")); }));
   Item item;
   EXPECT_FALSE(Next(Group(fileSystem, "maps"), &item));
   EXPECT_FALSE(fileSystem->IsResourceGroupReady("maps"));
-  file->Release();
-  fileSystem->Release();
 }
 
 TEST_F(ResourceGroupTest, GroupBecomesReadyOnceItsPackageIsLocalAndStaysReadyAfterARestart) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_FALSE(fileSystem->IsResourceGroupReady("maps"));
   Fetch(fileSystem, "maps.pak");
@@ -124,37 +123,34 @@ TEST_F(ResourceGroupTest, GroupBecomesReadyOnceItsPackageIsLocalAndStaysReadyAft
   EXPECT_FALSE(Next(maps, &item));
   EXPECT_TRUE(fileSystem->IsResourceGroupReady("maps"));
   EXPECT_FALSE(Next(maps, &item));
-  fileSystem->Release();
+  fileSystem.reset();
   EXPECT_EQ(RequestsFor(PackageOf("maps.pak", 2)), 1u);
 
-  IFileSystem* again = StartReady();
+  TestFixtures::Held<IFileSystem> again(StartReady());
   ASSERT_NE(again, nullptr);
   EXPECT_TRUE(again->IsResourceGroupReady("maps"));
-  again->Release();
 }
 
 TEST_F(ResourceGroupTest, GroupWhoseMembersAreLocalAtTheirListedVersionsIsReadyWithoutItsPackage) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   Fetch(fileSystem, "maps.pcfg");
   Fetch(fileSystem, "a.txt");
   Fetch(fileSystem, "b.txt");
   EXPECT_FALSE(fileSystem->IsFileReady("maps.pak"));
   EXPECT_TRUE(fileSystem->IsResourceGroupReady("maps"));
-  fileSystem->Release();
 }
 
 TEST_F(ResourceGroupTest, GroupWithAMemberMissingIsNotReady) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   Fetch(fileSystem, "maps.pcfg");
   Fetch(fileSystem, "a.txt");
   EXPECT_FALSE(fileSystem->IsResourceGroupReady("maps"));
-  fileSystem->Release();
 }
 
 TEST_F(ResourceGroupTest, LocalPackageAtItsListedVersionGoesOnToTheSubGroups) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   Fetch(fileSystem, "ping.pak");
   ResourceGroup* ping = Group(fileSystem, "ping");
@@ -164,11 +160,10 @@ TEST_F(ResourceGroupTest, LocalPackageAtItsListedVersionGoesOnToTheSubGroups) {
   EXPECT_EQ(item.Key(), KeyOf("pong.pak"));
   EXPECT_FALSE(item.isDelta);
   EXPECT_EQ(item.localVersion, 0u);
-  fileSystem->Release();
 }
 
 TEST_F(ResourceGroupTest, GroupThatIsItsOwnSubGroupEndsTheWalkAndIsNotReady) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   Fetch(fileSystem, "self.pcfg");
   Fetch(fileSystem, "c.txt");
@@ -182,11 +177,10 @@ TEST_F(ResourceGroupTest, GroupThatIsItsOwnSubGroupEndsTheWalkAndIsNotReady) {
   EXPECT_FALSE(Next(self, &item));
   EXPECT_FALSE(Next(self, &item));
   EXPECT_FALSE(self->IsReady());
-  fileSystem->Release();
 }
 
 TEST_F(ResourceGroupTest, TwoGroupsListingEachOtherEndTheWalk) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   Fetch(fileSystem, "ping.pcfg");
   Fetch(fileSystem, "pong.pcfg");
@@ -200,13 +194,12 @@ TEST_F(ResourceGroupTest, TwoGroupsListingEachOtherEndTheWalk) {
   Item item;
   EXPECT_FALSE(Next(Group(fileSystem, "ping"), &item));
   EXPECT_FALSE(Next(Group(fileSystem, "pong"), &item));
-  fileSystem->Release();
 }
 
 TEST_F(ResourceGroupTest, BrokenConfigurationIsLoggedOnceAndTheGroupIsNotReady) {
   ASSERT_TRUE(Publish(std::string(kGroups) + "file broken.pcfg 1 0\ngroup broken 1\nfirst c.txt\n",
                       {{"broken.pcfg", "xx"}}));
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   Fetch(fileSystem, "broken.pcfg");
   Fetch(fileSystem, "c.txt");
@@ -220,11 +213,10 @@ TEST_F(ResourceGroupTest, BrokenConfigurationIsLoggedOnceAndTheGroupIsNotReady) 
       ++logged;
     }
   EXPECT_EQ(logged, 1u);
-  fileSystem->Release();
 }
 
 TEST_F(ResourceGroupTest, LoadingAConfigurationThatIsNotLocalFailsWithoutADownload) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   ResourceGroup* maps = Group(fileSystem, "maps");
   ASSERT_NE(maps, nullptr);
@@ -232,7 +224,6 @@ TEST_F(ResourceGroupTest, LoadingAConfigurationThatIsNotLocalFailsWithoutADownlo
   EXPECT_EQ(RequestsFor(PackageOf("maps.pcfg", 2)), 0u);
   Fetch(fileSystem, "maps.pcfg");
   EXPECT_TRUE(maps->LoadConfig());
-  fileSystem->Release();
 }
 
 // A group whose package is local at an older version than the one listed
@@ -268,10 +259,10 @@ class OutdatedGroupPackage : public ResourceGroupTest,
   // system that is told of it.
   IFileSystem* StartWithOutdatedSolo() {
     if (!newer_.Ok() || !PublishSolo(3, 1)) return nullptr;
-    IFileSystem* first = StartReady();
+    TestFixtures::Held<IFileSystem> first(StartReady());
     if (first == nullptr) return nullptr;
     Fetch(first, "solo.pak");
-    first->Release();
+    first.reset();
     if (!PublishSolo(4, 2)) return nullptr;
     // A second update server, so the restart is told of the new version.
     TestFixtures::ReplyPlan reply = TestFixtures::GoodReply(UpdateTests::kProduct, 4);
@@ -289,7 +280,7 @@ class OutdatedGroupPackage : public ResourceGroupTest,
 
 TEST_P(OutdatedGroupPackage, GivesTheItemItsFlagsAskFor) {
   const OutdatedPackage& c = GetParam();
-  IFileSystem* fileSystem = StartWithOutdatedSolo();
+  TestFixtures::Held<IFileSystem> fileSystem(StartWithOutdatedSolo());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_FALSE(fileSystem->IsFileReady("d.txt"));
   EXPECT_FALSE(fileSystem->IsResourceGroupReady("solo"));
@@ -310,13 +301,12 @@ TEST_P(OutdatedGroupPackage, GivesTheItemItsFlagsAskFor) {
     EXPECT_FALSE(Next(solo, &next));
     EXPECT_TRUE(fileSystem->IsResourceGroupReady("solo"));
   }
-  fileSystem->Release();
 }
 
 TEST_P(OutdatedGroupPackage, RequestBringsTheGroupUpToDateThroughThatItem) {
   const OutdatedPackage& c = GetParam();
   UseDefaultGroup();
-  IFileSystem* fileSystem = StartWithOutdatedSolo();
+  TestFixtures::Held<IFileSystem> fileSystem(StartWithOutdatedSolo());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(fileSystem->UpdateResourceGroup("solo", "default"));
   EXPECT_EQ(TakeOff(fileSystem, UpdateTests::List::kUpdatedGroups, "solo"), "solo");
@@ -331,7 +321,6 @@ TEST_P(OutdatedGroupPackage, RequestBringsTheGroupUpToDateThroughThatItem) {
   EXPECT_EQ(RequestsFor(PackageOf("d.txt", 2)), itemByItem ? 1u : 0u);
   EXPECT_EQ(TakeOffNow(fileSystem, UpdateTests::List::kFailedGroups), "");
   EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
-  fileSystem->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(

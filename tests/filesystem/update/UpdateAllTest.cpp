@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DownloadImageWriter.h"
+#include "Held.h"
 #include "UpdateHarness.h"
 
 using FileSystem::IFileSystem;
@@ -41,7 +42,7 @@ size_t Asked(TestFixtures::HttpTestServer& http, const std::string& package) {
 }
 
 TEST_F(UpdateAllTest, BringsEveryGroupAndSingleFileUpToDate) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_FALSE(fileSystem->IsAllReady());
   EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
@@ -62,16 +63,15 @@ TEST_F(UpdateAllTest, BringsEveryGroupAndSingleFileUpToDate) {
   // Updating everything is not a request of names: the lists stay empty.
   EXPECT_EQ(TakeOffNow(fileSystem, List::kUpdatedFiles), "");
   EXPECT_EQ(TakeOffNow(fileSystem, List::kUpdatedGroups), "");
-  fileSystem->Release();
+  fileSystem.reset();
 
   // The next start finds everything local and fetches nothing more.
   const size_t before = http_.RequestCount();
-  IFileSystem* again = StartReady();
+  TestFixtures::Held<IFileSystem> again(StartReady());
   ASSERT_NE(again, nullptr);
   again->UpdateAll();
   ASSERT_TRUE(Eventually([&] { return again->IsAllReady(); }));
   EXPECT_EQ(http_.RequestCount(), before);
-  again->Release();
 }
 
 TEST_F(UpdateAllTest, AskedBeforeTheGroupsAreLoadedWaitsForThem) {
@@ -81,18 +81,17 @@ TEST_F(UpdateAllTest, AskedBeforeTheGroupsAreLoadedWaitsForThem) {
   // The first exchange, for "version.pcfg", stalls until its time-out.
   http_.QueueReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->UpdateAll();
   EXPECT_LT(fileSystem->GetUpdateState(), FileSystem::kStateReadyForUpdate);
   EXPECT_GT(fileSystem->GetUpdateTaskCount(), 0);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
   ExpectEverythingLocal(fileSystem);
-  fileSystem->Release();
 }
 
 TEST_F(UpdateAllTest, AllGroupsLeavesTheSingleFilesAlone) {
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(fileSystem->UpdateAllResourceGroups());
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllResourceGroupsReady(); }));
@@ -103,12 +102,11 @@ TEST_F(UpdateAllTest, AllGroupsLeavesTheSingleFilesAlone) {
   EXPECT_FALSE(fileSystem->IsFileReady("f.txt"));
   EXPECT_EQ(RequestsFor(PackageOf("singlefiles.pcfg", 1)), 0u);
   EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
-  fileSystem->Release();
 }
 
 TEST_F(UpdateAllTest, TaskCountFollowsWhatIsLeftAndCancellingEndsTheRequest) {
   workerCount_ = 1;
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
   // All groups: the three groups that are not ready.
@@ -125,7 +123,6 @@ TEST_F(UpdateAllTest, TaskCountFollowsWhatIsLeftAndCancellingEndsTheRequest) {
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
   EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
   EXPECT_TRUE(fileSystem->StopUpdate());
-  fileSystem->Release();
 }
 
 TEST_F(UpdateAllTest, MissingSingleFileListIsFetchedAgainOnceAvailable) {
@@ -135,7 +132,7 @@ TEST_F(UpdateAllTest, MissingSingleFileListIsFetchedAgainOnceAvailable) {
   const std::string image = tree_[list];
   tree_.erase(list);
   http_.SetFiles(tree_);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->UpdateAll();
   // A missing package is never asked for with GET: count every exchange.
@@ -150,14 +147,13 @@ TEST_F(UpdateAllTest, MissingSingleFileListIsFetchedAgainOnceAvailable) {
   http_.SetFiles(tree_);
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
   ExpectEverythingLocal(fileSystem);
-  fileSystem->Release();
 }
 
 TEST_F(UpdateAllTest, BrokenSingleFileListIsLoggedAndCountsAsEmpty) {
   // N = 2 announced, one pair present.
   const std::string broken("\x02\0\0\0" "12345678", 12);
   ASSERT_TRUE(PublishProduct("file singlefiles.pcfg 1 0\n", {{"singlefiles.pcfg", broken}}));
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->UpdateAll();
   ASSERT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
@@ -170,7 +166,6 @@ TEST_F(UpdateAllTest, BrokenSingleFileListIsLoggedAndCountsAsEmpty) {
       ++logged;
     }
   EXPECT_EQ(logged, 1u);
-  fileSystem->Release();
 }
 
 // A package that cannot be had while everything is updated: it is given up
@@ -200,7 +195,7 @@ TEST_P(LostPackageTest, IsGivenUpWhileEverythingElseArrives) {
   const std::map<std::string, std::string> whole = tree_;
   DamagePackage(&tree_, package, lost.damage);
   http_.SetFiles(tree_);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   fileSystem->UpdateAll();
   const auto arrived = [&] {
@@ -211,14 +206,17 @@ TEST_P(LostPackageTest, IsGivenUpWhileEverythingElseArrives) {
     return true;
   };
   ASSERT_TRUE(Eventually(arrived));
-  // Settled: nothing more asked for over a second.
+  // Settled: scheduler passes went by with no worker busy and nothing more
+  // asked for.
   size_t asked = Asked(http_, package);
-  for (int quiet = 0, round = 0; quiet < 4 && round < 120; ++round) {
-    Sleep(250);
+  bool settled = false;
+  for (int round = 0; !settled && round < 120; ++round) {
+    WaitForSchedulerPasses(fileSystem);
     const size_t now = Asked(http_, package);
-    quiet = now == asked ? quiet + 1 : 0;
+    settled = now == asked && BusyWorkers(fileSystem) == 0;
     asked = now;
   }
+  EXPECT_TRUE(settled) << package << " is still being fetched";
   // At most one download of all its attempts (a HEAD and a GET each), or one
   // download per restart of a package that arrives but cannot be added.
   using FileSystem::HttpDownloader;
@@ -239,7 +237,6 @@ TEST_P(LostPackageTest, IsGivenUpWhileEverythingElseArrives) {
   fileSystem->UpdateAll();
   EXPECT_TRUE(Eventually([&] { return fileSystem->IsAllReady(); }));
   ExpectEverythingLocal(fileSystem);
-  fileSystem->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -275,7 +272,7 @@ TEST_P(FailingRequestTest, EndsInTheFailedListAndIsDropped) {
     DamagePackage(&tree_, PackageOf(request.damaged, request.version), request.damage);
   http_.SetFiles(tree_);
   UseDefaultGroup();
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   const bool queued = request.isGroup ? fileSystem->UpdateResourceGroup(request.name, "default")
                                       : fileSystem->UpdateFile(request.name, "default");
@@ -286,7 +283,6 @@ TEST_P(FailingRequestTest, EndsInTheFailedListAndIsDropped) {
   EXPECT_EQ(TakeOffNow(fileSystem, List::kUpdatedFiles), "");
   EXPECT_EQ(TakeOffNow(fileSystem, List::kUpdatedGroups), "");
   EXPECT_EQ(TakeOffNow(fileSystem, failed), "");
-  fileSystem->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(

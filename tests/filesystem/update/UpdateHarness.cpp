@@ -5,6 +5,7 @@
 
 #include "DownloadPackageName.h"
 #include "DownloadTreeBuilder.h"
+#include "FileSystemFacade.h"
 #include "LoopbackTiming.h"
 #include "ProductReplyBuilder.h"
 #include "PublisherManifest.h"
@@ -162,6 +163,28 @@ void UpdateTest::UseDefaultGroup(uint8_t fifo) {
 
 bool UpdateTest::WaitForState(IFileSystem* fileSystem, int state) {
   return Eventually([&] { return fileSystem->GetUpdateState() == state; });
+}
+
+void UpdateTest::WaitForSchedulerPasses(IFileSystem* fileSystem, uint32_t passes) {
+  FileSystem::UpdateManager& updates = static_cast<FileSystem::FileSystem*>(fileSystem)->Updates();
+  const uint32_t start = updates.SchedulerPasses();
+  if (!Eventually([&] { return updates.SchedulerPasses() - start >= passes; }))
+    ADD_FAILURE() << "the scheduler made only " << updates.SchedulerPasses() - start
+                  << " passes of " << passes;
+}
+
+size_t UpdateTest::BusyWorkers(IFileSystem* fileSystem) {
+  size_t busy = 0;
+  for (uint32_t worker = 0; worker < workerCount_; ++worker) {
+    char name[512];
+    int total = 0;
+    int done = 0;
+    float speed = 0;
+    if (fileSystem->GetUpdateInfo(static_cast<int>(worker), name, sizeof name, &total, &done,
+                                  &speed))
+      ++busy;
+  }
+  return busy;
 }
 
 size_t UpdateTest::RequestsFor(const std::string& package) {

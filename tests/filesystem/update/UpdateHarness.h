@@ -66,6 +66,12 @@ class UpdateTest : public testing::Test {
   // One queue, "default", with the given order, passed to Start.
   void UseDefaultGroup(uint8_t fifo = 1);
   static bool WaitForState(IFileSystem* fileSystem, int state);
+  // For what must not happen: waits until the scheduler has made this many
+  // more passes over the workers (a test failure when it never does).
+  static void WaitForSchedulerPasses(IFileSystem* fileSystem, uint32_t passes = kIdlePasses);
+  static constexpr uint32_t kIdlePasses = 50;
+  // No worker holds a task: nothing is being fetched.
+  size_t BusyWorkers(IFileSystem* fileSystem);
   // How many recorded GET requests name the package.
   size_t RequestsFor(const std::string& package);
   // Waits until the file is done loading and returns its content.

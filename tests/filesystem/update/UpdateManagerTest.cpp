@@ -6,6 +6,7 @@
 #include <string>
 
 #include "FileSystemFacade.h"
+#include "Held.h"
 #include "UpdateHarness.h"
 #include "UpdatingFile.h"
 
@@ -22,7 +23,7 @@ const char* const kVersionFile = "version.pcfg";
 
 TEST_F(UpdateManagerTest, WalksFromQueryToReadyAndDownloadsBothConfigurationFiles) {
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   EXPECT_EQ(RequestsFor(PackageOf(kVersionFile, UpdateTests::kServerVersion)), 1u);
@@ -39,26 +40,23 @@ TEST_F(UpdateManagerTest, WalksFromQueryToReadyAndDownloadsBothConfigurationFile
   EXPECT_TRUE(fileSystem->IsReadyForUpdate());
   EXPECT_TRUE(fileSystem->HasResourceGroup("maps"));
   EXPECT_FALSE(fileSystem->HasResourceGroup("nomaps"));
-  fileSystem->Release();
 }
 
 TEST_F(UpdateManagerTest, LinkMemberDownloadsItsTargetAndAnUnlistedNameWaitsAtVersionZero) {
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
-  IReadFile* member = fileSystem->OpenFile("alias.txt", 0, true, false);
+  TestFixtures::Held<IReadFile> member(fileSystem->OpenFile("alias.txt", 0, true, false));
   ASSERT_NE(member, nullptr);
   EXPECT_EQ(member->GetVersion(), 2u);
   EXPECT_EQ(ContentOf(member), "alpha content, stored");
-  member->Release();
+  member.reset();
   EXPECT_TRUE(fileSystem->IsFileReady("a.txt"));
   EXPECT_EQ(RequestsFor(PackageOf("alias.txt", 2)), 0u);
-  IReadFile* ghost = fileSystem->OpenFile("unlisted.txt", 0, true, false);
+  TestFixtures::Held<IReadFile> ghost(fileSystem->OpenFile("unlisted.txt", 0, true, false));
   ASSERT_NE(ghost, nullptr);
   EXPECT_EQ(ghost->GetVersion(), 0u);
-  ghost->Release();
-  fileSystem->Release();
 }
 
 struct BrokenConfig {
@@ -79,14 +77,13 @@ TEST_P(BrokenConfiguration, EndsInTheErrorState) {
   const BrokenConfig& broken = GetParam();
   ASSERT_TRUE(Publish(broken.manifestLine, {{broken.source, broken.content}}));
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(WaitForState(fileSystem, kStateError));
   EXPECT_TRUE(log_.Contains(broken.failureLine));
   EXPECT_FALSE(fileSystem->IsReadyForUpdate());
   EXPECT_EQ(RequestsFor(PackageOf("resourcegroup.pcfg", 1)),
             static_cast<size_t>(broken.requestsOfGroupConfig));
-  fileSystem->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -110,17 +107,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(UpdateManagerTest, LocalVersionFileAtServerVersionIsNotDownloadedAgain) {
   AnswerQueries();
-  IFileSystem* first = Start();
+  TestFixtures::Held<IFileSystem> first(Start());
   ASSERT_NE(first, nullptr);
   ASSERT_TRUE(WaitForState(first, kStateReadyForUpdate));
-  first->Release();
+  first.reset();
   ASSERT_EQ(RequestsFor(PackageOf(kVersionFile, UpdateTests::kServerVersion)), 1u);
 
-  IFileSystem* second = Start();
+  TestFixtures::Held<IFileSystem> second(Start());
   ASSERT_NE(second, nullptr);
   EXPECT_TRUE(WaitForState(second, kStateReadyForUpdate));
   EXPECT_EQ(RequestsFor(PackageOf(kVersionFile, UpdateTests::kServerVersion)), 1u);
-  second->Release();
 }
 
 struct PublishedFile {
@@ -140,11 +136,11 @@ TEST_P(DownloadedFile, ArrivesThroughAnUpdatingFileAndIsThenLocal) {
                                    ? std::string(published.content)
                                    : std::string(3000, 'b') + "end of b";
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   EXPECT_EQ(fileSystem->OpenFile(published.name, 0, false, false), nullptr);
-  IReadFile* file = fileSystem->OpenFile(published.name, 0, true, false);
+  TestFixtures::Held<IReadFile> file(fileSystem->OpenFile(published.name, 0, true, false));
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->GetVersion(), published.version);
   EXPECT_FALSE(file->IsPackaged());
@@ -152,18 +148,16 @@ TEST_P(DownloadedFile, ArrivesThroughAnUpdatingFileAndIsThenLocal) {
   EXPECT_FALSE(file->IsFailed());
   EXPECT_FALSE(file->IsDownloading());
   EXPECT_TRUE(file->IsDownloadSucceeded());
-  file->Release();
+  file.reset();
   EXPECT_EQ(RequestsFor(PackageOf(published.name, published.version)), 1u);
   EXPECT_TRUE(fileSystem->IsFileReady(published.name));
 
-  IReadFile* local = fileSystem->OpenFile(published.name, 2, true, false);
+  TestFixtures::Held<IReadFile> local(fileSystem->OpenFile(published.name, 2, true, false));
   ASSERT_NE(local, nullptr);
   EXPECT_TRUE(local->IsLoaded());
   std::string content(static_cast<size_t>(local->GetSize()), '\0');
   ASSERT_TRUE(local->Read(&content[0], static_cast<uint32_t>(content.size())));
   EXPECT_EQ(content, expected);
-  local->Release();
-  fileSystem->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, DownloadedFile,
@@ -178,11 +172,11 @@ INSTANTIATE_TEST_SUITE_P(Methods, DownloadedFile,
 
 TEST_F(UpdateManagerTest, TwoFilesWaitingForOnePackageEachGetTheirOwnCopy) {
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
-  IReadFile* first = fileSystem->OpenFile("c.txt", 0, true, false);
-  IReadFile* second = fileSystem->OpenFile("c.txt", 0, true, false);
+  TestFixtures::Held<IReadFile> first(fileSystem->OpenFile("c.txt", 0, true, false));
+  TestFixtures::Held<IReadFile> second(fileSystem->OpenFile("c.txt", 0, true, false));
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   const std::string a = ContentOf(first);
@@ -192,17 +186,14 @@ TEST_F(UpdateManagerTest, TwoFilesWaitingForOnePackageEachGetTheirOwnCopy) {
   EXPECT_NE(first->GetBuffer(), second->GetBuffer());
   ASSERT_NE(second->GetBuffer(), nullptr);
   EXPECT_EQ(second->GetBuffer()[second->GetSize()], '\0');
-  first->Release();
-  second->Release();
-  fileSystem->Release();
 }
 
 TEST_F(UpdateManagerTest, SeekToTheEndThenReadingOneMoreByteFails) {
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
-  IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
+  TestFixtures::Held<IReadFile> file(fileSystem->OpenFile("a.txt", 0, true, false));
   ASSERT_NE(file, nullptr);
   ASSERT_EQ(ContentOf(file), "alpha content, stored");
   EXPECT_TRUE(file->Seek(0, 2));
@@ -216,18 +207,16 @@ TEST_F(UpdateManagerTest, SeekToTheEndThenReadingOneMoreByteFails) {
   char tail[6] = {};
   EXPECT_TRUE(file->Read(tail, 5));
   EXPECT_STREQ(tail, "tored");
-  file->Release();
-  fileSystem->Release();
 }
 
 TEST_F(UpdateManagerTest, FileWhosePackageIsMissingFails) {
   tree_.erase(PackageOf("a.txt", 2));
   http_.SetFiles(tree_);
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
-  IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
+  TestFixtures::Held<IReadFile> file(fileSystem->OpenFile("a.txt", 0, true, false));
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(ContentOf(file), "<not loaded>");
   EXPECT_FALSE(file->IsLoading());
@@ -235,42 +224,40 @@ TEST_F(UpdateManagerTest, FileWhosePackageIsMissingFails) {
   EXPECT_TRUE(file->IsDownloadFailed());
   EXPECT_FALSE(file->IsDownloading());
   EXPECT_EQ(file->GetBuffer(), nullptr);
-  file->Release();
+  file.reset();
   EXPECT_FALSE(fileSystem->IsFileReady("a.txt"));
-  fileSystem->Release();
 }
 
 TEST_F(UpdateManagerTest, FileOutlivingTheFileSystemFailsAndForgetsIt) {
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
-  IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
+  TestFixtures::Held<IReadFile> file(fileSystem->OpenFile("a.txt", 0, true, false));
   ASSERT_NE(file, nullptr);
   EXPECT_TRUE(Eventually([&] { return file->IsDownloading(); }));
-  fileSystem->Release();
+  fileSystem.reset();
   EXPECT_FALSE(file->IsLoading());
   EXPECT_TRUE(file->IsFailed());
   EXPECT_FALSE(file->IsDownloading());
   EXPECT_EQ(file->GetDownloadedSize(), 0);
-  file->Release();
 }
 
 TEST_F(UpdateManagerTest, StoppingWhileVersionFileDownloadsEndsWithoutErrorState) {
   http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(WaitForState(fileSystem, kStateUpdatingVersionFile));
   ASSERT_TRUE(Eventually([&] { return http_.RequestCount() > 0; }));
-  fileSystem->Release();
+  fileSystem.reset();
   EXPECT_FALSE(log_.Contains("Download file version map failed."));
   EXPECT_FALSE(log_.Contains("Download file version map success."));
 }
 
 TEST_F(UpdateManagerTest, UnreachableServersLeaveStateOneAfterTheRetries) {
-  IFileSystem* fileSystem = Start(TestFixtures::ClosedPort());
+  TestFixtures::Held<IFileSystem> fileSystem(Start(TestFixtures::ClosedPort()));
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(Eventually(
       [&] { return log_.Contains("Query product information failed, no more retry."); }));
@@ -279,18 +266,18 @@ TEST_F(UpdateManagerTest, UnreachableServersLeaveStateOneAfterTheRetries) {
   EXPECT_FALSE(fileSystem->IsReadyForUpdate());
   EXPECT_EQ(fileSystem->OpenFile("a.txt", 0, true, false), nullptr);
   EXPECT_TRUE(log_.Contains("Get file version failed when open file \"a.txt\"."));
-  fileSystem->Release();
+  fileSystem.reset();
   EXPECT_EQ(http_.RequestCount(), 0u);
 }
 
 TEST_F(UpdateManagerTest, ServerVersionAbove16BitsIsRefused) {
   AnswerQueries(70000);
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(Eventually(
       [&] { return log_.Contains("Query product information failed, no more retry."); }));
   EXPECT_EQ(fileSystem->GetUpdateState(), kStateSyncUpdateInfomation);
-  fileSystem->Release();
+  fileSystem.reset();
   EXPECT_EQ(http_.RequestCount(), 0u);
   // Every attempt was refused: the first and the retries.
   EXPECT_EQ(updateServer_.Connections(), 4);
@@ -298,24 +285,26 @@ TEST_F(UpdateManagerTest, ServerVersionAbove16BitsIsRefused) {
 
 TEST_F(UpdateManagerTest, LocalModeStartsNoThreadAndStaysDisabled) {
   AnswerQueries();
-  IFileSystem* fileSystem = Start(updateServer_.Port(), 0);
+  TestFixtures::Held<IFileSystem> fileSystem(Start(updateServer_.Port(), 0));
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_EQ(fileSystem->GetUpdateState(), kStateDisabled);
-  Sleep(20);
+  // No thread was ever started, so nothing can change later either.
+  FileSystem::FileSystem* facade = static_cast<FileSystem::FileSystem*>(fileSystem.get());
+  EXPECT_FALSE(facade->Updates().AnyThreadStarted());
   EXPECT_EQ(fileSystem->GetUpdateState(), kStateDisabled);
   EXPECT_FALSE(log_.Contains("Begin Query product information."));
-  fileSystem->Release();
+  fileSystem.reset();
   EXPECT_EQ(updateServer_.Connections(), 0);
   EXPECT_EQ(http_.RequestCount(), 0u);
 }
 
 TEST_F(UpdateManagerTest, StopUpdateEndsARunningDownloadAndTheWaitingFileIsFetchedAgain) {
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
   http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
-  IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
+  TestFixtures::Held<IReadFile> file(fileSystem->OpenFile("a.txt", 0, true, false));
   ASSERT_NE(file, nullptr);
   ASSERT_TRUE(Eventually([&] { return file->IsDownloading(); }));
   http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
@@ -327,21 +316,19 @@ TEST_F(UpdateManagerTest, StopUpdateEndsARunningDownloadAndTheWaitingFileIsFetch
   for (const std::string& request : http_.Requests())
     if (request.find("/" + PackageOf("a.txt", 2) + " ") != std::string::npos) ++asked;
   EXPECT_GE(asked, 2u);
-  file->Release();
-  fileSystem->Release();
 }
 
 TEST_F(UpdateManagerTest, FileOfAnotherVersionIsDetachedWhenTheDownloadFailsAndArrivesLater) {
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
-  UpdateManager& updates = static_cast<FileSystem::FileSystem*>(fileSystem)->Updates();
+  UpdateManager& updates = static_cast<FileSystem::FileSystem*>(fileSystem.get())->Updates();
   const ResourceKey key = HashResourceName("a.txt");
   // The newest waiting file is served first: version 1 is not published, and
   // its download also carries the version 2 file while it runs.
-  UpdatingFile* current = updates.AddWaitingFile(key, 2);
-  UpdatingFile* missing = updates.AddWaitingFile(key, 1);
+  TestFixtures::Held<UpdatingFile> current(updates.AddWaitingFile(key, 2));
+  TestFixtures::Held<UpdatingFile> missing(updates.AddWaitingFile(key, 1));
   ASSERT_NE(current, nullptr);
   ASSERT_NE(missing, nullptr);
   EXPECT_EQ(ContentOf(missing), "<not loaded>");
@@ -349,9 +336,6 @@ TEST_F(UpdateManagerTest, FileOfAnotherVersionIsDetachedWhenTheDownloadFailsAndA
   EXPECT_EQ(ContentOf(current), "alpha content, stored");
   EXPECT_TRUE(current->IsDownloadSucceeded());
   EXPECT_FALSE(current->IsDownloading());
-  missing->Release();
-  current->Release();
-  fileSystem->Release();
 }
 
 // The path of the first GET request that names the package.
@@ -369,13 +353,13 @@ std::string PathOfFirstGet(const std::vector<std::string>& requests, const std::
 
 TEST_F(UpdateManagerTest, EachDownloadBeginsWithTheNextMirror) {
   AnswerQueriesWith({{"/one/", true}, {"/two/", true}, {"/prep/", false}});
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(WaitForState(fileSystem, kStateReadyForUpdate));
-  IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
+  TestFixtures::Held<IReadFile> file(fileSystem->OpenFile("a.txt", 0, true, false));
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(ContentOf(file), "alpha content, stored");
-  file->Release();
+  file.reset();
   const std::vector<std::string> requests = http_.Requests();
   EXPECT_EQ(PathOfFirstGet(requests, PackageOf(kVersionFile, UpdateTests::kServerVersion)),
             "/two/" + PackageOf(kVersionFile, UpdateTests::kServerVersion));
@@ -384,7 +368,6 @@ TEST_F(UpdateManagerTest, EachDownloadBeginsWithTheNextMirror) {
   EXPECT_EQ(PathOfFirstGet(requests, PackageOf("a.txt", 2)), "/two/" + PackageOf("a.txt", 2));
   EXPECT_TRUE(log_.Contains("Base url \"" + http_.Origin() + "/one/, mirror\"."));
   EXPECT_TRUE(log_.Contains("Base url \"" + http_.Origin() + "/prep/, prep\"."));
-  fileSystem->Release();
 }
 
 struct BadGroups {

@@ -6,13 +6,16 @@
 
 #include <cstdio>
 #include <map>
+#include <ostream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "FileSystemFacade.h"
+#include "Held.h"
 #include "PackageFormat.h"
+#include "ResourceGroupConfig.h"
 #include "UpdateChildExit.h"
 #include "UpdateHarness.h"
 
@@ -144,8 +147,9 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
         "\"" + data_.Path() + "\" " + std::to_string(updateServer_.Port()) + " " +
         UpdateTests::kProduct + " \"" + work_.File("list.txt") + "\" \"" + LogPath(label) +
         "\" " + mode;
-    HANDLE child = TestSupport::StartProgram(kChild, arguments);
-    EXPECT_NE(child, nullptr) << "cannot start " << kChild;
+    std::string failure;
+    HANDLE child = TestSupport::StartProgram(kChild, arguments, &failure);
+    EXPECT_NE(child, nullptr) << label << ": " << failure;
     return child;
   }
 
@@ -189,7 +193,6 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
     std::string content(static_cast<size_t>(file->GetSize() > 0 ? file->GetSize() : 0), '\0');
     const bool read =
         content.empty() || file->Read(&content[0], static_cast<uint32_t>(content.size()));
-    file->Release();
     return read ? content : "<short read>";
   }
 
@@ -202,10 +205,10 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
     for (const Item& item : items_)
       if (!item.loosePath.empty())
         TestSupport::ReadWholeFile(data_.File(item.loosePath), &onDisk[item.name]);
-    IFileSystem* fileSystem = Start(updateServer_.Port(), 0);
+    TestFixtures::Held<IFileSystem> fileSystem(Start(updateServer_.Port(), 0));
     ASSERT_NE(fileSystem, nullptr);
     FileSystem::PackageManager& packages =
-        static_cast<FileSystem::FileSystem*>(fileSystem)->Packages();
+        static_cast<FileSystem::FileSystem*>(fileSystem.get())->Packages();
     for (const auto& indexed : packages.ListEntries()) ExpectWhole(&packages, indexed.second);
     for (const Item& item : items_) {
       if (!item.loosePath.empty()) {
@@ -214,13 +217,12 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
         EXPECT_TRUE(onDisk[item.name] == expected_[item.name]) << item.loosePath << " differs";
         continue;
       }
-      FileSystem::IReadFile* file =
-          fileSystem->OpenFile(item.name.c_str(), FileSystem::kOpenPackagedOnly, false, false);
+      TestFixtures::Held<FileSystem::IReadFile> file(
+          fileSystem->OpenFile(item.name.c_str(), FileSystem::kOpenPackagedOnly, false, false));
       if (file == nullptr) continue;
       present->insert(item.name);
       EXPECT_TRUE(ReadBack(file) == expected_[item.name]) << item.name << " differs";
     }
-    fileSystem->Release();
   }
 
   static void ExpectWhole(FileSystem::PackageManager* packages,
@@ -230,7 +232,7 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
     EXPECT_EQ(entry.flags & FileSystem::kFlagRemoved, 0)
         << std::hex << key.hash1 << "_" << key.hash2 << " is marked removed";
     if ((entry.flags & FileSystem::kFlagUnpackaged) != 0) return;
-    FileSystem::IReadFile* file = packages->OpenPackagedFile(key, "", false);
+    TestFixtures::Held<FileSystem::IReadFile> file(packages->OpenPackagedFile(key, "", false));
     if (file == nullptr) {
       ADD_FAILURE() << std::hex << key.hash1 << "_" << key.hash2 << " does not open";
       return;
@@ -243,21 +245,6 @@ class UpdateMultiProcessTest : public UpdateTests::UpdateTest {
     ExpectNothingTorn(&present);
     for (const Item& item : items_)
       EXPECT_EQ(present.count(item.name), 1u) << item.name << " is missing";
-  }
-
-  size_t GetCount() {
-    size_t count = 0;
-    for (const std::string& request : http_.Requests())
-      if (request.compare(0, 4, "GET ") == 0) ++count;
-    return count;
-  }
-
-  // Waits until the server has been asked for count packages in all, or the
-  // child has ended; true when the child still runs.
-  bool WaitForGets(HANDLE child, size_t count) {
-    UpdateTests::Eventually(
-        [&] { return GetCount() >= count || WaitForSingleObject(child, 0) == WAIT_OBJECT_0; });
-    return WaitForSingleObject(child, 0) == WAIT_TIMEOUT;
   }
 
   TestSupport::TempFolder work_;
@@ -289,74 +276,81 @@ TEST_F(UpdateMultiProcessTest, APackageFileLeftEmptyByAKilledProcessIsTakenOverB
   ExpectEveryFileCorrect();
 }
 
-// Where the first process is killed.
-enum class Trigger {
-  kGets,      // once the server has been asked for this many packages
-  kAdding,    // once its adder has begun on the package of this resource
-  kLockWait,  // once its adder waits for the lock of the first package,
-              // which this process holds as another writer would
-};
-
+// Where the first process is killed: the step of the library at which it
+// stops (KillPointStop), at the key of a resource or at any key.
 struct KillPoint {
   const char* label;
-  Trigger trigger;
-  size_t gets;
-  const char* resource;
-  DWORD delayMs;  // after the trigger
+  const char* step;
+  const char* resource;  // null: any key
+  // The step is passed (not stopped at) and is followed by the lock of the
+  // first package, which this process holds as another writer would.
+  bool lockWait;
 };
+
+void PrintTo(const KillPoint& point, std::ostream* out) { *out << point.label; }
 
 class UpdateKillTest : public UpdateMultiProcessTest,
                        public testing::WithParamInterface<KillPoint> {
  protected:
+  void SetUp() override {
+    UpdateMultiProcessTest::SetUp();
+    if (HasFatalFailure()) return;
+    const std::string name = "Local\\update_kill_" + std::to_string(GetCurrentProcessId()) + "_" +
+                             std::to_string(GetTickCount());
+    event_ = CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+    ASSERT_NE(event_, nullptr);
+    eventName_ = name;
+  }
+
   void TearDown() override {
     ReleasePackageLock();
+    if (event_ != nullptr) CloseHandle(event_);
     UpdateMultiProcessTest::TearDown();
   }
 
-  std::string PackageOfItem(const std::string& name) {
-    for (const Item& item : items_)
-      if (item.name == name) return PackageOf(item.source.c_str(), item.version);
-    ADD_FAILURE() << "no resource " << name;
-    return std::string();
+  std::string KeyOf(const char* resource) {
+    const FileSystem::ResourceKey key = FileSystem::HashResourceName(resource);
+    char text[32];
+    std::snprintf(text, sizeof text, ":%08x_%08x", key.hash1, key.hash2);
+    return text;
   }
 
-  std::string LogOf(const std::string& label) {
+  std::string SpecOf(const KillPoint& point) {
+    std::string spec = point.lockWait ? "~" : "";
+    spec += point.step;
+    if (point.resource != nullptr) spec += KeyOf(point.resource);
+    return spec;
+  }
+
+  HANDLE StartStopping(const KillPoint& point) {
+    return StartChild("killed", ("stop " + SpecOf(point) + " " + eventName_).c_str());
+  }
+
+  // Waits until the child signals the step (or ends, or the limit passes);
+  // true when it did and still runs, held at the step.
+  bool WaitForStep(HANDLE child) {
+    HANDLE both[2] = {event_, child};
+    const DWORD woke = WaitForMultipleObjects(2, both, FALSE, kChildLimitMs);
+    return woke == WAIT_OBJECT_0 && WaitForSingleObject(child, 0) == WAIT_TIMEOUT;
+  }
+
+  bool WaitForLockWait(HANDLE child) {
+    const bool initialised = UpdateTests::Eventually([&] {
+      return LogDigestContains("Init Update Manager finished") ||
+             WaitForSingleObject(child, 0) == WAIT_OBJECT_0;
+    });
+    if (!initialised || WaitForSingleObject(child, 0) == WAIT_OBJECT_0) return false;
+    if (!TakePackageLock()) return false;
+    // Any signal from now on comes from a lock taken after this one, which
+    // the child cannot get while this process holds it.
+    ResetEvent(event_);
+    return WaitForStep(child);
+  }
+
+  bool LogDigestContains(const char* text) {
     std::string log;
-    TestSupport::ReadWholeFile(LogPath(label), &log);
-    return log;
-  }
-
-  // True while the log shows the adder on a package (the given one, or any
-  // when empty) that it has not finished.
-  static bool AdderBusyWith(const std::string& log, const std::string& package) {
-    const size_t at = log.rfind("begin add file to package, " + package);
-    if (at == std::string::npos) return false;
-    const size_t line = log.find('\n', at);
-    return line != std::string::npos &&
-           log.find(" add file to package ", line) == std::string::npos;
-  }
-
-  // Waits for the kill point; false when the child ended before it.
-  bool WaitForKillPoint(HANDLE child, const KillPoint& point) {
-    const auto ended = [&] { return WaitForSingleObject(child, 0) == WAIT_OBJECT_0; };
-    switch (point.trigger) {
-      case Trigger::kGets:
-        return WaitForGets(child, point.gets);
-      case Trigger::kAdding: {
-        const std::string package = PackageOfItem(point.resource);
-        UpdateTests::Eventually([&] { return AdderBusyWith(LogOf("killed"), package) || ended(); });
-        return !ended();
-      }
-      case Trigger::kLockWait:
-        UpdateTests::Eventually([&] {
-          return LogOf("killed").find("Init Update Manager finished") != std::string::npos ||
-                 ended();
-        });
-        if (ended() || !TakePackageLock()) return false;
-        UpdateTests::Eventually([&] { return AdderBusyWith(LogOf("killed"), "") || ended(); });
-        return !ended();
-    }
-    return false;
+    TestSupport::ReadWholeFile(LogPath("killed"), &log);
+    return log.find(text) != std::string::npos;
   }
 
   bool TakePackageLock() {
@@ -378,21 +372,26 @@ class UpdateKillTest : public UpdateMultiProcessTest,
     lockedPackage_ = INVALID_HANDLE_VALUE;
   }
 
+  HANDLE event_ = nullptr;
+  std::string eventName_;
   HANDLE lockedPackage_ = INVALID_HANDLE_VALUE;
   OVERLAPPED lockPlace_;
 };
 
 TEST_P(UpdateKillTest, AProcessKilledMidUpdateIsCompletedByTheNextWithNoEntryLostOrTorn) {
   const KillPoint& point = GetParam();
-  HANDLE killed = StartChild("killed");
+  HANDLE killed = StartStopping(point);
   ASSERT_NE(killed, nullptr);
-  if (!WaitForKillPoint(killed, point)) {
+  const bool atStep = point.lockWait ? WaitForLockWait(killed) : WaitForStep(killed);
+  if (!atStep) {
+    TerminateProcess(killed, kKilled);
     Finish(killed, "killed", kKilled);
-    FAIL() << "the child ended before the kill point";
+    FAIL() << "the child never stood at " << SpecOf(point);
   }
-  Sleep(point.delayMs);
+  // Held there: nothing of the child gets past the step before the kill.
   TerminateProcess(killed, kKilled);
-  ASSERT_EQ(Finish(killed, "killed", kKilled), kKilled) << "the kill came too late";
+  ASSERT_EQ(Finish(killed, "killed", kKilled), kKilled);
+  std::printf("[ killed   ] %s: at %s\n", point.label, SpecOf(point).c_str());
   ReleasePackageLock();
 
   std::set<std::string> present;
@@ -413,18 +412,20 @@ TEST_P(UpdateKillTest, AProcessKilledMidUpdateIsCompletedByTheNextWithNoEntryLos
 
 // res08.bin comes LZO-packed and is stored LZMA-packed: its adder re-encodes
 // 320 KiB. big00.bin comes LZO-packed and is stored as it is: its adder
-// writes 3.5 MiB.
+// writes 3.5 MiB. The last entry is caught whole in its block but before
+// the package header counts it.
 INSTANTIATE_TEST_SUITE_P(
     KillPoints, UpdateKillTest,
     testing::Values(
-        KillPoint{"WhileTheVersionFileDownloads", Trigger::kGets, 1, "", 0},
-        KillPoint{"WhileTheGroupFileDownloads", Trigger::kGets, 2, "", 1},
-        KillPoint{"WhileAResourceDownloads", Trigger::kGets, 12, "", 0},
-        KillPoint{"WhileTheAdderReencodes", Trigger::kAdding, 0, "res08.bin", 2},
-        KillPoint{"WhileTheAdderWritesALargeEntry", Trigger::kAdding, 0, "big00.bin", 4},
-        KillPoint{"WhileTheAdderWritesALooseFile", Trigger::kAdding, 0, "loose02.txt", 1},
-        KillPoint{"WhileWaitingForAnotherWritersLock", Trigger::kLockWait, 0, "", 5},
-        KillPoint{"NearTheEnd", Trigger::kGets, 40, "", 3}),
+        KillPoint{"WhileTheVersionFileDownloads", "download.body", "version.pcfg", false},
+        KillPoint{"WhileTheGroupFileDownloads", "download.body",
+                  FileSystem::ResourceGroupConfig::kFileName, false},
+        KillPoint{"WhileAResourceDownloads", "download.body", "res10.bin", false},
+        KillPoint{"WhileTheAdderReencodes", "adder.reencode", "res08.bin", false},
+        KillPoint{"WhileTheAdderWritesALargeEntry", "store.data-written", "big00.bin", false},
+        KillPoint{"WhileTheAdderWritesALooseFile", "store.loose-written", nullptr, false},
+        KillPoint{"WhileWaitingForAnotherWritersLock", "store.lock", nullptr, true},
+        KillPoint{"BeforeTheHeaderCountsTheLastEntry", "store.count-written", "big02.bin", false}),
     [](const testing::TestParamInfo<KillPoint>& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -1,8 +1,12 @@
 // How far downloads got, as hosts ask for it: per worker, per file (through
 // its link target) and per resource group, with the buffer rules of the
 // name they are given.
+#include <algorithm>
+#include <cstdio>
 #include <string>
+#include <vector>
 
+#include "Held.h"
 #include "UpdateHarness.h"
 
 using FileSystem::IFileSystem;
@@ -41,7 +45,7 @@ class UpdateProgressTest : public UpdateTests::UpdateTest {
     FileSystem::HttpDownloader::Timing timing = FileSystem::HttpDownloader::GetTiming();
     timing.receiveTimeoutMs = 500;
     FileSystem::HttpDownloader::SetTiming(timing);
-    fileSystem_ = StartReady();
+    fileSystem_.reset(StartReady());
     ASSERT_NE(fileSystem_, nullptr);
     TestFixtures::HttpReply stall = TestFixtures::HttpReply::Serve();
     stall.stallAfterBodyBytes = kStallAt;
@@ -49,7 +53,7 @@ class UpdateProgressTest : public UpdateTests::UpdateTest {
   }
 
   void TearDown() override {
-    if (fileSystem_ != nullptr) fileSystem_->Release();
+    fileSystem_.reset();
     UpdateTest::TearDown();
   }
 
@@ -91,11 +95,11 @@ class UpdateProgressTest : public UpdateTests::UpdateTest {
 
   int ImageSize(const std::string& package) { return static_cast<int>(tree_[package].size()); }
 
-  IFileSystem* fileSystem_ = nullptr;
+  TestFixtures::Held<IFileSystem> fileSystem_;
 };
 
 TEST_F(UpdateProgressTest, FileAndWorkerReportTheRunningDownload) {
-  IReadFile* file = OpenStalled("big.bin");
+  TestFixtures::Held<IReadFile> file(OpenStalled("big.bin"));
   ASSERT_NE(file, nullptr);
   const std::string package = PackageOf("big.bin", 1);
   EXPECT_EQ(file->GetTotalSize(), ImageSize(package));
@@ -105,23 +109,104 @@ TEST_F(UpdateProgressTest, FileAndWorkerReportTheRunningDownload) {
     EXPECT_EQ(report.name, package) << name;
     EXPECT_EQ(report.total, ImageSize(package)) << name;
     EXPECT_EQ(report.done, kStallAt) << name;
-    EXPECT_GE(report.speed, 0.0f) << name;
+    // Bytes came, and then none: the speed of the last piece stays.
+    EXPECT_GT(report.speed, 0.0f) << name;
   }
   int reporting = 0;
+  float workerSpeed = -1;
   for (int worker = 0; worker < static_cast<int>(workerCount_); ++worker) {
     const Report report = WorkerInfo(worker);
     if (!report.ok) continue;
     ++reporting;
     EXPECT_EQ(report.name, package);
     EXPECT_EQ(report.done, kStallAt);
+    workerSpeed = report.speed;
   }
   EXPECT_EQ(reporting, 1);
-  EXPECT_GE(fileSystem_->GetUpdateSpeed(), 0.0f);
-  file->Release();
+  EXPECT_GT(workerSpeed, 0.0f);
+  EXPECT_EQ(FileInfo("big.bin").speed, workerSpeed);
+  EXPECT_EQ(fileSystem_->GetUpdateSpeed(), workerSpeed);
+}
+
+// The speed a running download reports while the server sends at a known
+// rate: the median of what a host polling it sees. The bounds leave room
+// for a loaded machine (a late piece, two pieces in one receive) but not for
+// a speed in other units, one that stays where it was, or an average that
+// forgets too slowly to follow the rate.
+class SpeedTest : public UpdateProgressTest {
+ protected:
+  static TestFixtures::HttpReply Paced(size_t pieceBytes, unsigned everyMs, int64_t stallAfter) {
+    TestFixtures::HttpReply reply = TestFixtures::HttpReply::Serve();
+    reply.paceBytes = pieceBytes;
+    reply.paceMs = everyMs;
+    reply.stallAfterBodyBytes = stallAfter;
+    return reply;
+  }
+
+  // Polls the file's, the worker's and the whole update's speed while done
+  // lies in [from, last], until it reaches last, where the server stalls and
+  // the speed of the last piece stays; the medians, or -1 when nothing was
+  // seen.
+  struct Speeds {
+    float file = -1;
+    float worker = -1;
+    float update = -1;
+  };
+  Speeds Watch(IReadFile* file, int from, int last) {
+    std::vector<float> files, workers, updates;
+    Eventually([&] {
+      const Report report = FileInfo("big.bin");
+      const int done = static_cast<int>(file->GetDownloadedSize());
+      if (done >= from && done <= last && report.ok) {
+        files.push_back(report.speed);
+        updates.push_back(fileSystem_->GetUpdateSpeed());
+        for (int worker = 0; worker < static_cast<int>(workerCount_); ++worker) {
+          const Report busy = WorkerInfo(worker);
+          if (busy.ok) workers.push_back(busy.speed);
+        }
+      }
+      return (done >= last && !files.empty()) || file->IsLoaded() || file->IsFailed();
+    });
+    return Speeds{Median(&files), Median(&workers), Median(&updates)};
+  }
+
+  static float Median(std::vector<float>* values) {
+    if (values->empty()) return -1;
+    std::sort(values->begin(), values->end());
+    return (*values)[values->size() / 2];
+  }
+
+  static void ExpectWithin(const Speeds& speeds, float rate, const char* phase) {
+    for (float speed : {speeds.file, speeds.worker, speeds.update}) {
+      EXPECT_GE(speed, rate / 4) << phase << " at " << rate << " bytes/s";
+      EXPECT_LE(speed, rate * 10) << phase << " at " << rate << " bytes/s";
+    }
+  }
+};
+
+TEST_F(SpeedTest, FollowsTheRateTheServerSendsAt) {
+  // 10 000 bytes/s for 2 000 bytes, then silent until the receive time-out
+  // gives up on it; the resumed transfer comes at 100 000 bytes/s up to
+  // 16 000 bytes and stalls again. Only a speed that followed the step ends
+  // above the slow rate's bounds.
+  constexpr float kSlow = 10000;
+  constexpr float kFast = 100000;
+  http_.SetDefaultReply(Paced(200, 20, 2000));
+  TestFixtures::Held<IReadFile> file(fileSystem_->OpenFile("big.bin", 0, true, false));
+  ASSERT_NE(file, nullptr);
+  const Speeds slow = Watch(file, 600, 2000);
+  http_.SetDefaultReply(Paced(2000, 20, 14000));
+  const Speeds fast = Watch(file, 8000, 16000);
+  ExpectWithin(slow, kSlow, "slow");
+  ExpectWithin(fast, kFast, "fast");
+  std::printf("[ speed    ] slow %.0f/%.0f/%.0f, fast %.0f/%.0f/%.0f bytes/s (file/worker/all)\n",
+              slow.file, slow.worker, slow.update, fast.file, fast.worker, fast.update);
+  http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
+  EXPECT_EQ(ContentOf(file), Incompressible(20000));
 }
 
 TEST_F(UpdateProgressTest, NothingIsReportedForWhatIsNotDownloading) {
-  IReadFile* file = OpenStalled("big.bin");
+  TestFixtures::Held<IReadFile> file(OpenStalled("big.bin"));
   ASSERT_NE(file, nullptr);
   EXPECT_FALSE(FileInfo("a.txt").ok);
   EXPECT_FALSE(FileInfo("unlisted.bin").ok);
@@ -129,11 +214,10 @@ TEST_F(UpdateProgressTest, NothingIsReportedForWhatIsNotDownloading) {
   EXPECT_FALSE(GroupInfo("nogroup").ok);
   EXPECT_FALSE(WorkerInfo(-1).ok);
   EXPECT_FALSE(WorkerInfo(static_cast<int>(workerCount_)).ok);
-  file->Release();
 }
 
 TEST_F(UpdateProgressTest, NameMustFitWithItsTerminatorAndOutputsMustBeGiven) {
-  IReadFile* file = OpenStalled("big.bin");
+  TestFixtures::Held<IReadFile> file(OpenStalled("big.bin"));
   ASSERT_NE(file, nullptr);
   const std::string package = PackageOf("big.bin", 1);
   const uint32_t exact = static_cast<uint32_t>(package.size()) + 1;
@@ -153,22 +237,20 @@ TEST_F(UpdateProgressTest, NameMustFitWithItsTerminatorAndOutputsMustBeGiven) {
   EXPECT_FALSE(fileSystem_->GetFileUpdateInfo("big.bin", name, 64, nullptr, &done, &speed));
   EXPECT_FALSE(fileSystem_->GetUpdateInfo(0, name, 64, &total, nullptr, &speed));
   EXPECT_FALSE(fileSystem_->GetUpdateInfo(0, name, 64, &total, &done, nullptr));
-  file->Release();
 }
 
 TEST_F(UpdateProgressTest, GroupReportsTheDownloadOfItsWholePackage) {
-  IReadFile* file = OpenStalled("bigs.pak");
+  TestFixtures::Held<IReadFile> file(OpenStalled("bigs.pak"));
   ASSERT_NE(file, nullptr);
   const Report report = GroupInfo("bigs");
   EXPECT_TRUE(report.ok);
   EXPECT_EQ(report.name, PackageOf("bigs.pak", 1));
   EXPECT_EQ(report.done, kStallAt);
   EXPECT_EQ(report.total, ImageSize(PackageOf("bigs.pak", 1)));
-  file->Release();
 }
 
 TEST_F(UpdateProgressTest, CollectedDownloadNoLongerCountsOnTheFile) {
-  IReadFile* file = OpenStalled("big.bin");
+  TestFixtures::Held<IReadFile> file(OpenStalled("big.bin"));
   ASSERT_NE(file, nullptr);
   http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
   EXPECT_EQ(ContentOf(file), Incompressible(20000));
@@ -178,7 +260,6 @@ TEST_F(UpdateProgressTest, CollectedDownloadNoLongerCountsOnTheFile) {
   EXPECT_TRUE(file->IsDownloadSucceeded());
   EXPECT_FALSE(FileInfo("big.bin").ok);
   EXPECT_TRUE(Eventually([&] { return fileSystem_->GetUpdateSpeed() == 0.0f; }));
-  file->Release();
 }
 
 }  // namespace

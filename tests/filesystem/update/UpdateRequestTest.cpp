@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Held.h"
 #include "UpdateHarness.h"
 
 using FileSystem::IFileSystem;
@@ -44,7 +45,7 @@ class UpdateRequestTest : public UpdateTests::UpdateTest {
 
 TEST_F(UpdateRequestTest, RequestedFileIsDownloadedAndListedOnceAsUpdated) {
   UseGroups(1);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(fileSystem->UpdateFile("a.txt", "default"));
   EXPECT_TRUE(fileSystem->UpdateFile("a.txt", "default"));
@@ -55,24 +56,22 @@ TEST_F(UpdateRequestTest, RequestedFileIsDownloadedAndListedOnceAsUpdated) {
   char buffer[16] = "x";
   EXPECT_TRUE(fileSystem->TakeOffUpdatedFiles(buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "");
-  fileSystem->Release();
 }
 
 TEST_F(UpdateRequestTest, ReadyFileIsNeitherQueuedNorListed) {
   UseGroups(1);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_TRUE(fileSystem->UpdateFile("version.pcfg", "default"));
   EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
   char buffer[16] = "x";
   EXPECT_TRUE(fileSystem->TakeOffUpdatedFiles(buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "");
-  fileSystem->Release();
 }
 
 TEST_F(UpdateRequestTest, RequestWithoutUsableGroupOrNameFails) {
   UseGroups(1);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   EXPECT_FALSE(fileSystem->UpdateFile("a.txt", "nosuchgroup"));
   EXPECT_FALSE(fileSystem->UpdateFile("a.txt", "Default"));
@@ -80,14 +79,13 @@ TEST_F(UpdateRequestTest, RequestWithoutUsableGroupOrNameFails) {
   EXPECT_FALSE(fileSystem->UpdateFile(nullptr, "default"));
   EXPECT_FALSE(fileSystem->UpdateResourceGroup("maps", "nosuchgroup"));
   EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
-  fileSystem->Release();
 }
 
 TEST_F(UpdateRequestTest, FileWhosePackageIsMissingEndsInTheFailedListAndIsDropped) {
   tree_.erase(PackageOf("a.txt", 2));
   http_.SetFiles(tree_);
   UseGroups(1);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(fileSystem->UpdateFile("a.txt", "default"));
   EXPECT_EQ(FailedFiles(fileSystem, "a.txt"), "a.txt");
@@ -100,7 +98,6 @@ TEST_F(UpdateRequestTest, FileWhosePackageIsMissingEndsInTheFailedListAndIsDropp
   char buffer[16] = "x";
   EXPECT_TRUE(fileSystem->TakeOffUpdateFailedFiles(buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "");
-  fileSystem->Release();
 }
 
 struct OrderCase {
@@ -123,24 +120,23 @@ TEST_P(UpdateRequestOrderTest, QueueServesRequestsInItsOrder) {
   FileSystem::HttpDownloader::Timing timing = FileSystem::HttpDownloader::GetTiming();
   timing.receiveTimeoutMs = 1000;
   FileSystem::HttpDownloader::SetTiming(timing);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
-  FileSystem::IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
+  TestFixtures::Held<FileSystem::IReadFile> file(fileSystem->OpenFile("a.txt", 0, true, false));
   ASSERT_NE(file, nullptr);
   ASSERT_TRUE(Eventually([&] { return file->IsDownloading(); }));
   ASSERT_TRUE(fileSystem->UpdateFile("b.txt", "default"));
   ASSERT_TRUE(fileSystem->UpdateFile("c.txt", "default"));
   http_.SetDefaultReply(TestFixtures::HttpReply::Serve());
   EXPECT_EQ(ContentOf(file), "alpha content, stored");
-  file->Release();
+  file.reset();
   const std::string updated = UpdatedFiles(fileSystem, "b.txt;c.txt");
   EXPECT_EQ(updated, std::string(order.servedFirst) + ";" + order.servedSecond);
   const size_t first = FirstRequestOf(PackageOf(order.servedFirst, order.firstVersion));
   const size_t second = FirstRequestOf(PackageOf(order.servedSecond, order.secondVersion));
   EXPECT_LT(first, second);
   EXPECT_LT(second, http_.Requests().size());
-  fileSystem->Release();
 }
 
 INSTANTIATE_TEST_SUITE_P(Fifo, UpdateRequestOrderTest,
@@ -153,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Fifo, UpdateRequestOrderTest,
 
 TEST_F(UpdateRequestTest, CancellingEmptiesTheNamedQueueOrAll) {
   UseGroups(1);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   // Names the product does not list never download, so they stay queued.
   ASSERT_TRUE(fileSystem->UpdateFile("unlisted1.txt", "default"));
@@ -173,7 +169,6 @@ TEST_F(UpdateRequestTest, CancellingEmptiesTheNamedQueueOrAll) {
   ASSERT_TRUE(fileSystem->UpdateFile("unlisted1.txt", "other"));
   EXPECT_TRUE(fileSystem->StopUpdate());
   EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 0);
-  fileSystem->Release();
 }
 
 // The failed resource groups hold "ab;cd": each step takes off into a
@@ -186,7 +181,7 @@ struct TakeOffStep {
 
 TEST_F(UpdateRequestTest, TakingOffCutsAtSeparatorsAndNeverWritesOutsideTheBuffer) {
   UseGroups(1);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(fileSystem->UpdateResourceGroup("ab", "default"));
   ASSERT_TRUE(fileSystem->UpdateResourceGroup("cd", "default"));
@@ -209,12 +204,11 @@ TEST_F(UpdateRequestTest, TakingOffCutsAtSeparatorsAndNeverWritesOutsideTheBuffe
     EXPECT_EQ(storage[0], '#');
     for (size_t i = 1 + step.size; i < sizeof storage; ++i) EXPECT_EQ(storage[i], '#');
   }
-  fileSystem->Release();
 }
 
 TEST_F(UpdateRequestTest, WholeListFitsExactlyWithItsTerminator) {
   UseGroups(1);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(fileSystem->UpdateResourceGroup("ab", "default"));
   ASSERT_TRUE(fileSystem->UpdateResourceGroup("cd", "default"));
@@ -225,7 +219,6 @@ TEST_F(UpdateRequestTest, WholeListFitsExactlyWithItsTerminator) {
   EXPECT_STREQ(buffer, "ab;cd");
   EXPECT_TRUE(fileSystem->TakeOffUpdateFailedResourceGroups(buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "");
-  fileSystem->Release();
 }
 
 TEST_F(UpdateRequestTest, RequestsQueuedBeforeTheMapsAreLoaded) {
@@ -238,7 +231,7 @@ TEST_F(UpdateRequestTest, RequestsQueuedBeforeTheMapsAreLoaded) {
   http_.QueueReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
   UseGroups(1);
   AnswerQueries();
-  IFileSystem* fileSystem = Start();
+  TestFixtures::Held<IFileSystem> fileSystem(Start());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(fileSystem->UpdateResourceGroup("maps", "default"));
   ASSERT_TRUE(fileSystem->UpdateFile("c.txt", "default"));
@@ -248,12 +241,11 @@ TEST_F(UpdateRequestTest, RequestsQueuedBeforeTheMapsAreLoaded) {
   // The group exists once the map is loaded; the request failed before.
   EXPECT_TRUE(WaitForState(fileSystem, FileSystem::kStateReadyForUpdate));
   EXPECT_TRUE(fileSystem->HasResourceGroup("maps"));
-  fileSystem->Release();
 }
 
 TEST_F(UpdateRequestTest, SameFileUnderTwoSpellingsIsQueuedTwiceAndFetchedOnce) {
   UseGroups(1);
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   http_.SetDefaultReply(TestFixtures::HttpReply::Of(TestFixtures::HttpReply::kStall));
   ASSERT_TRUE(fileSystem->UpdateFile("c.txt", "default"));
@@ -263,24 +255,23 @@ TEST_F(UpdateRequestTest, SameFileUnderTwoSpellingsIsQueuedTwiceAndFetchedOnce) 
   const std::string updated = UpdatedFiles(fileSystem, "c.txt;C.TXT");
   EXPECT_TRUE(updated == "c.txt;C.TXT" || updated == "C.TXT;c.txt") << updated;
   EXPECT_EQ(RequestsFor(PackageOf("c.txt", 4)), 1u);
-  fileSystem->Release();
 }
 
 TEST_F(UpdateRequestTest, ReservedOnlyWorkerFetchesOnlyFilesWaitingInOpenFile) {
   UseGroups(1);
   workerCount_ = 1;
   reserveFirstWorker_ = 1;
-  IFileSystem* fileSystem = StartReady();
+  TestFixtures::Held<IFileSystem> fileSystem(StartReady());
   ASSERT_NE(fileSystem, nullptr);
   ASSERT_TRUE(fileSystem->UpdateFile("c.txt", "default"));
-  FileSystem::IReadFile* file = fileSystem->OpenFile("a.txt", 0, true, false);
+  TestFixtures::Held<FileSystem::IReadFile> file(fileSystem->OpenFile("a.txt", 0, true, false));
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(ContentOf(file), "alpha content, stored");
-  file->Release();
-  Sleep(300);
+  file.reset();
+  WaitForSchedulerPasses(fileSystem);
+  EXPECT_EQ(BusyWorkers(fileSystem), 0u);
   EXPECT_EQ(RequestsFor(PackageOf("c.txt", 4)), 0u);
   EXPECT_EQ(fileSystem->GetUpdateTaskCount(), 1);
-  fileSystem->Release();
 }
 
 }  // namespace

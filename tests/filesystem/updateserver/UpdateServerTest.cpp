@@ -123,7 +123,7 @@ TEST_F(UpdateServerQuery, StopWhileWaitingForTheAnswerEndsWithoutAnOutcome) {
   server.SetTimeouts(kConnectMs, kSocketMs, 60000);
   fake.AddScript(TestFixtures::NeverAnswer());
   ASSERT_TRUE(server.Start());
-  while (fake.Requests().empty()) Sleep(1);
+  ASSERT_TRUE(fake.WaitForRequests(1, 60000));
   server.Stop();
   server.Join();
   EXPECT_FALSE(server.Done());
@@ -261,32 +261,56 @@ class FullListener {
         getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
       return;
     port_ = ntohs(address.sin_port);
-    for (int i = 0; i < 8; ++i) {
+    // One filler at a time: each one the queue takes completes its connect;
+    // the first that stays pending shows the queue full.
+    for (int i = 0; i < kMaxFillers && !full_; ++i) {
       SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
       u_long nonBlocking = 1;
       ioctlsocket(filler, FIONBIO, &nonBlocking);
       connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
       fillers_.push_back(filler);
+      if (Completes(filler)) ++taken_;
+      else full_ = taken_ > 0;
     }
-    Sleep(50);
   }
   ~FullListener() {
     for (SOCKET filler : fillers_) closesocket(filler);
     closesocket(listener_);
   }
   uint16_t Port() const { return port_; }
+  // The queue took connects and then left one pending.
+  bool Full() const { return full_; }
 
  private:
+  static constexpr int kMaxFillers = 16;
+  // A loopback connect that the queue has room for completes at once; one
+  // that has not after this long has met a full queue.
+  static constexpr long kPendingMs = 500;
+
+  static bool Completes(SOCKET filler) {
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(filler, &writable);
+    FD_SET(filler, &failed);
+    timeval wait = {0, kPendingMs * 1000};
+    return select(0, nullptr, &writable, &failed, &wait) > 0 && FD_ISSET(filler, &writable);
+  }
+
   FileSystem::WinsockInit sockets_;
   SOCKET listener_ = INVALID_SOCKET;
   std::vector<SOCKET> fillers_;
   uint16_t port_ = 0;
+  int taken_ = 0;
+  bool full_ = false;
 };
 
 TEST(UpdateServerConnect, ConnectThatNeverCompletesFailsAfterTheConnectTimeOut) {
   Logging logging;
   FullListener listener;
   ASSERT_NE(listener.Port(), 0);
+  ASSERT_TRUE(listener.Full());
   UpdateServer server(logging.fileSystem.Logger());
   server.SetProductName(kProduct);
   server.SetHost("127.0.0.1", listener.Port());
@@ -301,12 +325,14 @@ TEST(UpdateServerConnect, StopDuringTheConnectEndsWithoutAnOutcomeOrFailureLine)
   Logging logging;
   FullListener listener;
   ASSERT_NE(listener.Port(), 0);
+  ASSERT_TRUE(listener.Full());
   UpdateServer server(logging.fileSystem.Logger());
   server.SetProductName(kProduct);
   server.SetHost("127.0.0.1", listener.Port());
   server.SetTimeouts(60000, kSocketMs, kShortReceiveMs);
   ASSERT_TRUE(server.Start());
-  while (!logging.log.Contains(ConnectLine("127.0.0.1", listener.Port()))) Sleep(1);
+  ASSERT_TRUE(
+      WaitFor([&] { return logging.log.Contains(ConnectLine("127.0.0.1", listener.Port())); }));
   server.Stop();
   server.Join();
   EXPECT_FALSE(server.Done());

@@ -29,14 +29,19 @@ struct Logging {
   FileSystem::FileSystem fileSystem;
 };
 
-// Polls until the server is done; gives up after a minute so that a fault
-// fails the test instead of hanging the run.
-inline bool WaitDone(FileSystem::UpdateServer& server) {
+// Polls a condition; gives up after a minute so that a fault fails the test
+// instead of hanging the run.
+template <typename Condition>
+bool WaitFor(Condition condition) {
   for (int i = 0; i < 60000; ++i) {
-    if (server.Done()) return true;
+    if (condition()) return true;
     Sleep(1);
   }
-  return false;
+  return condition();
+}
+
+inline bool WaitDone(FileSystem::UpdateServer& server) {
+  return WaitFor([&] { return server.Done(); });
 }
 
 inline std::string ConnectLine(const std::string& host, unsigned port) {
