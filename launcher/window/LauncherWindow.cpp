@@ -17,6 +17,8 @@ const ButtonPictures kSmallSkinButtons[kButtonCount] = {
 const ButtonPictures kMainSkinClose = {137, 139, 138, 152};
 
 const size_t kMessageLimit = 2047;
+const UINT_PTR kPresentTimerId = 0x7601;
+const DWORD kFramePeriodMs = 16;
 
 int Width(const RECT& rect) { return rect.right - rect.left; }
 int Height(const RECT& rect) { return rect.bottom - rect.top; }
@@ -310,6 +312,11 @@ SIZE CopyBackgroundAlpha(HBITMAP backgroundBitmap, HBITMAP compositionBitmap) {
 }
 
 bool LauncherWindow::PresentLayered(HDC dc) {
+  lastPresentTick = GetTickCount();
+  if (presentPending) {
+    presentPending = false;
+    KillTimer(window, kPresentTimerId);
+  }
   // Without both images there is nothing sound to present.
   SIZE walked = CopyBackgroundAlpha(CurrentBackground(), compositionBitmap);
   if (walked.cx == 0 || walked.cy == 0) return true;
@@ -324,6 +331,23 @@ bool LauncherWindow::PresentLayered(HDC dc) {
 }
 
 void LauncherWindow::PresentWithWindowDc() {
+  const DWORD since = GetTickCount() - lastPresentTick;
+  if (since >= kFramePeriodMs || window == nullptr) {
+    PresentPendingFrame();
+    return;
+  }
+  if (presentPending) return;
+  // Without a timer the frame goes out now rather than never.
+  presentPending = SetTimer(window, kPresentTimerId, kFramePeriodMs - since, nullptr) != 0;
+  if (!presentPending) PresentPendingFrame();
+}
+
+void LauncherWindow::SetLoading(bool value) {
+  loading = value;
+  if (!value && presentPending) PresentPendingFrame();
+}
+
+void LauncherWindow::PresentPendingFrame() {
   HDC dc = GetWindowDC(window);
   PresentLayered(dc);
   if (dc) ReleaseDC(window, dc);
@@ -518,6 +542,10 @@ LRESULT LauncherWindow::LoaderWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
       if (host && host->ConfirmExit(hwnd) == ExitAnswer::Cancelled) return 0;
       break;
     case WM_ERASEBKGND:
+      return 0;
+    case WM_TIMER:
+      if (wParam != kPresentTimerId) break;
+      if (presentPending) PresentPendingFrame();
       return 0;
     case WM_MOUSEMOVE:
       OnMouseMove(x, y);

@@ -106,7 +106,8 @@ class LauncherWindow {
 
   bool IsMainSkin() const { return mainSkin; }
   bool IsLoading() const { return loading; }
-  void SetLoading(bool value) { loading = value; }
+  // Leaving the loading phase presents a frame still waiting.
+  void SetLoading(bool value);
   bool IsBrowserShown() const { return browserShown; }
   void SetBrowserShown(bool value) { browserShown = value; }
   HWND Window() const { return window; }
@@ -129,6 +130,7 @@ class LauncherWindow {
   void DrawBar(HDC sourceDc, HBITMAP picture, const RECT& rect, float value);
   void RestoreBackground(HDC sourceDc, const RECT& rect);
   void PresentWithWindowDc();
+  void PresentPendingFrame();
   bool RedrawBar(bool sub);
   bool SubBarShown() const;
   void OnMouseMove(int x, int y);
@@ -159,6 +161,12 @@ class LauncherWindow {
   bool loading = false;
   bool browserShown = false;
   WindowRects rects;
+  // Partial redraws come faster than frames during an update (a bar, its
+  // sub-bar and the message each pass), and each hands the whole window to
+  // the layered window: they are presented at most once a frame, the last
+  // one on a timer.
+  DWORD lastPresentTick = 0;
+  bool presentPending = false;
 };
 
 // Copies the background's alpha bytes into the composition image over the

@@ -168,6 +168,28 @@ TEST_F(ShippedSkinWindowTest, SmallSkinShowsItsShapeBarAndClose) {
   EXPECT_TRUE(Near(Screen(176, 120), ColourOf(Composition(176, 120)), 8));
 }
 
+// A bar change right after a frame waits for the next frame; it is not lost,
+// on the timer or when the loading phase ends first.
+TEST_F(ShippedSkinWindowTest, AChangeRightAfterAFrameIsShownByTheNextOne) {
+  SetWindowPos(window, HWND_TOPMOST, GetSystemMetrics(SM_CXSCREEN) - 352, 0, 0, 0,
+               SWP_NOSIZE | SWP_NOACTIVATE);
+  const RECT& bar = launcher.Rects().progress;
+  const int x = bar.right - 3, y = bar.top + 1;
+  for (bool endLoading : {false, true}) {
+    launcher.SetProgress(0.0f);
+    launcher.RedrawOnWindow();
+    Pump();
+    launcher.SetProgress(1.0f);
+    if (endLoading) launcher.SetLoading(false);
+    const COLORREF drawn = ColourOf(Composition(x, y));
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 2000 && !Near(Screen(x, y), drawn, 8);
+         Sleep(5))
+      Pump();
+    EXPECT_TRUE(Near(Screen(x, y), drawn, 8)) << (endLoading ? "loading ended" : "on the timer");
+    launcher.SetLoading(true);
+  }
+}
+
 TEST_F(ShippedSkinWindowTest, MainSkinShowsBarsButtonsAndThePlaceholderThenThePage) {
   StandIn::Current().completeOnNavigate = false;
   ASSERT_TRUE(browser.Navigate(L"http://127.0.0.1/login"));
