@@ -185,10 +185,10 @@ void HttpHead() {
 
 void ProductQuery() {
   Put("product_query", "good", fx::BuildReply(fx::GoodReply("demo-product")));
-  fx::ReplySpec spec = fx::GoodReply("p", 65535);
-  spec.entries.push_back({"http://mirror.example/", true});
-  spec.trailing = "tail";
-  Put("product_query", "mirrors", fx::BuildReply(spec));
+  fx::ReplyPlan plan = fx::GoodReply("p", 65535);
+  plan.entries.push_back({"http://mirror.example/", true});
+  plan.trailing = "tail";
+  Put("product_query", "mirrors", fx::BuildReply(plan));
 }
 
 void Url() {

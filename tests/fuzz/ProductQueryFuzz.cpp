@@ -38,13 +38,13 @@ void CheckRequest(const std::string& name) {
 
 void CheckRebuilt(const ProductReplyHeader& header, const std::string& name,
                   const std::vector<BaseUrl>& urls) {
-  TestFixtures::ReplySpec spec;
-  spec.version = header.version;
-  spec.status = header.status;
-  spec.name = name;
-  for (const BaseUrl& url : urls) spec.entries.push_back({url.url, url.isMirror});
-  const std::string body = TestFixtures::BuildReplyBody(spec);
-  const std::string reply = TestFixtures::BuildReplyHeader(spec, body.size()) + body;
+  TestFixtures::ReplyPlan plan;
+  plan.version = header.version;
+  plan.status = header.status;
+  plan.name = name;
+  for (const BaseUrl& url : urls) plan.entries.push_back({url.url, url.isMirror});
+  const std::string body = TestFixtures::BuildReplyBody(plan);
+  const std::string reply = TestFixtures::BuildReplyHeader(plan, body.size()) + body;
   if (reply.size() > 0xFFFF) return;
   const uint8_t* bytes = reinterpret_cast<const uint8_t*>(reply.data());
   ProductReplyHeader again;
