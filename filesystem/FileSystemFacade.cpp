@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <new>
 
-#include "OpenByMode.h"
+#include "store/OpenByMode.h"
 #include "ResourceName.h"
-#include "WriteFile.h"
+#include "store/WriteFile.h"
 
 namespace FileSystem {
 

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "FileSystem.h"
-#include "LogManager.h"
-#include "PackageManager.h"
-#include "UpdateManager.h"
+#include "base/LogManager.h"
+#include "store/PackageManager.h"
+#include "update/UpdateManager.h"
 
 namespace FileSystem {
 

@@ -1,3 +1,3 @@
 // Must not compile: a host that links the library reaches no internal header.
 #include "FileSystem.h"
-#include "PackageManager.h"
+#include "store/PackageManager.h"

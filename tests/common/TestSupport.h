@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "FileSystem.h"
-#include "CriticalSection.h"
+#include "base/CriticalSection.h"
 
 namespace TestSupport {
 

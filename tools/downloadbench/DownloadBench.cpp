@@ -9,9 +9,9 @@
 
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
-#include "HttpDownloader.h"
+#include "net/HttpDownloader.h"
 #include "PeerTimer.h"
-#include "WakeEvent.h"
+#include "base/WakeEvent.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <set>
 
-#include "Directories.h"
+#include "store/Directories.h"
 #include "DownloadImageBuilder.h"
 #include "DownloadPackageName.h"
 #include "FileLinkConfig.h"

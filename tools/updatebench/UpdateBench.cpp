@@ -23,12 +23,12 @@
 #include <string>
 #include <vector>
 
-#include "CriticalSection.h"
+#include "base/CriticalSection.h"
 #include "FakeUpdateServer.h"
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
 #include "ProductReplyBuilder.h"
-#include "UpdateManager.h"
+#include "update/UpdateManager.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
 #include "Held.h"
-#include "PackageFile.h"
+#include "store/PackageFile.h"
 #include "PackageFormat.h"
 #include "PackageImageWriter.h"
 #include "ResourceName.h"

@@ -1,4 +1,4 @@
-#include "LogManager.h"
+#include "base/LogManager.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "Thread.h"
+#include "base/Thread.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -10,7 +10,7 @@
 
 #include "DownloadImageWriter.h"
 #include "FileSystemFacade.h"
-#include "HttpDownloader.h"
+#include "net/HttpDownloader.h"
 #include "HttpTestServer.h"
 #include "TestSupport.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "FileSystemFacade.h"
-#include "HttpDownloader.h"
+#include "net/HttpDownloader.h"
 #include "TestSupport.h"
 
 namespace {

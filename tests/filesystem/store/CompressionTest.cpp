@@ -8,7 +8,7 @@
 #include "EntryCodec.h"
 #include "Held.h"
 #include "PackageImageWriter.h"
-#include "PackageManager.h"
+#include "store/PackageManager.h"
 #include "StoreTestSupport.h"
 
 using StoreTest::OpenStore;

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "Held.h"
-#include "PackageFile.h"
+#include "store/PackageFile.h"
 #include "KillPointStop.h"
 #include "PackageImageWriter.h"
-#include "PackageManager.h"
+#include "store/PackageManager.h"
 #include "StoreTestSupport.h"
 
 using FileSystem::HashResourceName;

@@ -1,16 +1,16 @@
 // Deletes and renames of a file that another handle holds: released between
 // two tries the change goes through; never released it fails cleanly, with
 // the system's error code in the log.
-#include "FileChange.h"
+#include "store/FileChange.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
-#include "LogManager.h"
+#include "base/LogManager.h"
 #include "TestSupport.h"
-#include "Thread.h"
+#include "base/Thread.h"
 
 using FileSystem::FileChange;
 using FileSystem::LogManager;

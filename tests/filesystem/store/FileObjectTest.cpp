@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <string>
 
-#include "AsynchronismReadPackagedFile.h"
-#include "AsynchronismReadUnPackagedFile.h"
+#include "store/AsynchronismReadPackagedFile.h"
+#include "store/AsynchronismReadUnPackagedFile.h"
 #include "EntryCodec.h"
 #include "Held.h"
 #include "PackageImageWriter.h"
-#include "PackageManager.h"
+#include "store/PackageManager.h"
 #include "StoreTestSupport.h"
-#include "UnPackagedFile.h"
+#include "store/UnPackagedFile.h"
 
 using FileSystem::HashResourceName;
 using StoreTest::OpenStore;

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "Held.h"
-#include "PackageFile.h"
+#include "store/PackageFile.h"
 #include "PackageFormat.h"
 #include "PackageImageWriter.h"
-#include "PackageManager.h"
+#include "store/PackageManager.h"
 #include "StoreTestSupport.h"
 
 using FileSystem::HashResourceName;

@@ -5,7 +5,7 @@
 
 #include "Held.h"
 #include "PackageImageWriter.h"
-#include "PackageManager.h"
+#include "store/PackageManager.h"
 #include "StoreTestSupport.h"
 
 using FileSystem::HashResourceName;

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "Held.h"
-#include "PackageFile.h"
+#include "store/PackageFile.h"
 #include "PackageImageWriter.h"
-#include "PackageManager.h"
+#include "store/PackageManager.h"
 #include "StoreTestSupport.h"
 
 using StoreTest::OpenStore;

@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "FileMappingBuffer.h"
+#include "store/FileMappingBuffer.h"
 #include "Held.h"
-#include "PackageFile.h"
+#include "store/PackageFile.h"
 #include "PackageImageWriter.h"
-#include "PackageManager.h"
+#include "store/PackageManager.h"
 #include "StoreTestSupport.h"
 
 using FileSystem::HashResourceName;

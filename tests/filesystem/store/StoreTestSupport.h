@@ -8,7 +8,7 @@
 
 #include "FileSystem.h"
 #include "FileSystemFacade.h"
-#include "PackageManager.h"
+#include "store/PackageManager.h"
 #include "TestSupport.h"
 
 namespace StoreTest {

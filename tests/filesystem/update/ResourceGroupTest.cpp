@@ -8,7 +8,7 @@
 #include "FileSystemFacade.h"
 #include "Held.h"
 #include "ProductReplyBuilder.h"
-#include "ResourceGroup.h"
+#include "update/ResourceGroup.h"
 #include "UpdateHarness.h"
 
 using FileSystem::IFileSystem;

@@ -13,10 +13,10 @@
 
 #include "FakeUpdateServer.h"
 #include "FileSystem.h"
-#include "HttpDownloader.h"
+#include "net/HttpDownloader.h"
 #include "HttpTestServer.h"
 #include "TestSupport.h"
-#include "UpdateManager.h"
+#include "update/UpdateManager.h"
 
 namespace UpdateTests {
 

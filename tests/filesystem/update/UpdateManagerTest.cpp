@@ -8,7 +8,7 @@
 #include "FileSystemFacade.h"
 #include "Held.h"
 #include "UpdateHarness.h"
-#include "UpdatingFile.h"
+#include "update/UpdatingFile.h"
 
 using FileSystem::IFileSystem;
 using FileSystem::IReadFile;

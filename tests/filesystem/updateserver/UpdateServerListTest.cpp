@@ -1,6 +1,6 @@
 // The product query over every configured server: which answer wins, what
 // a bad server does to the others, and the log line of a failed query.
-#include "UpdateServerList.h"
+#include "net/UpdateServerList.h"
 
 #include <gtest/gtest.h>
 

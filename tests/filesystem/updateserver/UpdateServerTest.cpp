@@ -1,6 +1,6 @@
 // One update server asked for the product: the request on the wire, the
 // answers it accepts and the ones that fail it, time-outs and log lines.
-#include "UpdateServer.h"
+#include "net/UpdateServer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "FakeUpdateServer.h"
 #include "ProductReplyBuilder.h"
 #include "UpdateServerTestSupport.h"
-#include "WinsockInit.h"
+#include "net/WinsockInit.h"
 
 using FileSystem::UpdateServer;
 using TestFixtures::ConnectionScript;

@@ -8,7 +8,7 @@
 
 #include "FileSystemFacade.h"
 #include "TestSupport.h"
-#include "UpdateServer.h"
+#include "net/UpdateServer.h"
 
 namespace UpdateServerTests {
 

@@ -1,4 +1,4 @@
-#include "WinsockInit.h"
+#include "net/WinsockInit.h"
 
 #include <gtest/gtest.h>
 #include <winsock2.h>
