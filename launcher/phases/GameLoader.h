@@ -124,6 +124,7 @@ class GameLoader {
     bool ready = false;
     double share = 0;
   };
+  PendingShare ShareOf(const char* name, bool group);
   std::vector<PendingShare> pendingShares_;
   size_t pendingCursor_ = 0;
   std::string messageId_;

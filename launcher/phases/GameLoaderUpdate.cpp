@@ -183,19 +183,8 @@ void GameLoader::DecideOutcome() {
 }
 
 float GameLoader::ComputeProgress() {
-  const char* updater = ports_.settings->updaterFileName.c_str();
-  char name[64];
-  int total = 0, done = 0;
-  float speed = 0;
-  float p = 0;
-  if (selfUpdate_) {
-    if (fileSystem_->GetFileUpdateInfo(updater, name, sizeof(name), &total, &done, &speed)) {
-      if (total > 0) p = static_cast<float>(static_cast<double>(done) / total);
-    } else {
-      p = fileSystem_->IsFileReady(updater) ? 1.0f : 0.0f;
-    }
-    return p;
-  }
+  if (selfUpdate_)
+    return static_cast<float>(ShareOf(ports_.settings->updaterFileName.c_str(), false).share);
   size_t m = pendingFiles_.size() + pendingGroups_.size();
   if (m == 0) return 0;
   if (pendingShares_.size() != m) pendingShares_.assign(m, PendingShare());
@@ -207,23 +196,30 @@ float GameLoader::ComputeProgress() {
     LookAtPending(index);
     ++looks;
   }
+  float p = 0;
   for (const PendingShare& pending : pendingShares_)
     if (pending.share > 0) p = static_cast<float>(p + pending.share);
   return p;
 }
 
-// One pending name's share: 1 / m when it is ready, its downloaded part of
-// that while it is being fetched.
+// One pending name's part of the whole: 1 / m of its own share.
 void GameLoader::LookAtPending(size_t index) {
-  const double m = static_cast<double>(pendingShares_.size());
   const bool group = index >= pendingFiles_.size();
   const char* name = group ? pendingGroups_[index - pendingFiles_.size()].c_str()
                            : pendingFiles_[index].c_str();
   PendingShare& pending = pendingShares_[index];
-  pending.ready = group ? fileSystem_->IsResourceGroupReady(name) : fileSystem_->IsFileReady(name);
-  if (pending.ready) {
-    pending.share = 1.0 / m;
-    return;
+  pending = ShareOf(name, group);
+  pending.share /= static_cast<double>(pendingShares_.size());
+}
+
+// How much of one file or group is here: all of it when it is ready, its
+// downloaded part while it is fetched, nothing before.
+GameLoader::PendingShare GameLoader::ShareOf(const char* name, bool group) {
+  PendingShare share;
+  share.ready = group ? fileSystem_->IsResourceGroupReady(name) : fileSystem_->IsFileReady(name);
+  if (share.ready) {
+    share.share = 1;
+    return share;
   }
   char info[64];
   int total = 0, done = 0;
@@ -232,7 +228,8 @@ void GameLoader::LookAtPending(size_t index) {
                                                                &done, &speed)
                      : fileSystem_->GetFileUpdateInfo(name, info, sizeof(info), &total, &done,
                                                       &speed);
-  pending.share = known && total > 0 ? static_cast<double>(done) / (m * total) : 0;
+  share.share = known && total > 0 ? static_cast<double>(done) / total : 0;
+  return share;
 }
 
 void GameLoader::ProgressStep() {

@@ -127,32 +127,46 @@ bool PollUntil(Done done, DWORD boundMs) {
   return true;
 }
 
-// A fresh data folder holding the launcher's own file, fetched untimed.
-bool PrepareFolder(const std::string& folder, const Product& product, UpdateServerNode* server) {
-  if (!CreateDirectoryA(folder.c_str(), nullptr)) return false;
-  FileLog log(folder + "prepare.log");
-  FileSystem::IFileSystem* fileSystem = CreateFileSystem(folder, product, server, &log);
-  if (fileSystem == nullptr) return false;
-  const char* updater = product.singles.front().c_str();
-  bool ok = PollUntil([&] { return fileSystem->IsReadyForUpdate(); }, kRunBoundMs) &&
-            fileSystem->UpdateFile(updater, "default") &&
-            PollUntil([&] { return fileSystem->IsFileReady(updater); }, kRunBoundMs);
-  fileSystem->Release();
-  return ok;
-}
-
-bool LibraryRound(const std::string& folder, const Product& product, UpdateServerNode* server,
-                  double* seconds) {
-  FileLog log(folder + "library.log");
+// One update from a fresh file system on the folder: made, ready for
+// update, asked by `ask`, polled by `done` until it is over, released; timed
+// from the start to the end of `done`.
+template <typename Ask, typename Done>
+bool UpdateRound(const std::string& folder, const char* logName, const Product& product,
+                 UpdateServerNode* server, Ask ask, Done done, double* seconds) {
+  FileLog log(folder + logName);
   const double start = Now();
   FileSystem::IFileSystem* fileSystem = CreateFileSystem(folder, product, server, &log);
   if (fileSystem == nullptr) return false;
   bool ok = PollUntil([&] { return fileSystem->IsReadyForUpdate(); }, kRunBoundMs) &&
-            fileSystem->UpdateAll() &&
-            PollUntil([&] { return fileSystem->IsAllReady(); }, kRunBoundMs);
+            ask(fileSystem) && done(fileSystem);
   *seconds = Now() - start;
   fileSystem->Release();
   return ok;
+}
+
+// A fresh data folder holding the launcher's own file, fetched untimed.
+bool PrepareFolder(const std::string& folder, const Product& product, UpdateServerNode* server) {
+  if (!CreateDirectoryA(folder.c_str(), nullptr)) return false;
+  const char* updater = product.singles.front().c_str();
+  double seconds = 0;
+  return UpdateRound(
+      folder, "prepare.log", product, server,
+      [&](FileSystem::IFileSystem* fileSystem) { return fileSystem->UpdateFile(updater, "default"); },
+      [&](FileSystem::IFileSystem* fileSystem) {
+        return PollUntil([&] { return fileSystem->IsFileReady(updater); }, kRunBoundMs);
+      },
+      &seconds);
+}
+
+bool LibraryRound(const std::string& folder, const Product& product, UpdateServerNode* server,
+                  double* seconds) {
+  return UpdateRound(
+      folder, "library.log", product, server,
+      [](FileSystem::IFileSystem* fileSystem) { return fileSystem->UpdateAll(); },
+      [](FileSystem::IFileSystem* fileSystem) {
+        return PollUntil([&] { return fileSystem->IsAllReady(); }, kRunBoundMs);
+      },
+      seconds);
 }
 
 // The launcher's requests made straight to the library: every single file
@@ -160,23 +174,22 @@ bool LibraryRound(const std::string& folder, const Product& product, UpdateServe
 // to 0, as the update phase does.
 bool RequestsRound(const std::string& folder, const Product& product, UpdateServerNode* server,
                    double* seconds) {
-  FileLog log(folder + "requests.log");
-  const double start = Now();
-  FileSystem::IFileSystem* fileSystem = CreateFileSystem(folder, product, server, &log);
-  if (fileSystem == nullptr) return false;
-  bool ok = PollUntil([&] { return fileSystem->IsReadyForUpdate(); }, kRunBoundMs);
-  for (size_t i = 1; ok && i < product.singles.size(); ++i)
-    fileSystem->UpdateFile(product.singles[i].c_str(), "default");
-  for (size_t i = 0; ok && i < product.groups.size(); ++i)
-    fileSystem->UpdateResourceGroup(product.groups[i].c_str(), "default");
-  ok = ok && PollUntil([&] { return fileSystem->GetUpdateTaskCount() == 0; }, kRunBoundMs);
-  for (size_t i = 1; ok && i < product.singles.size(); ++i)
-    ok = fileSystem->IsFileReady(product.singles[i].c_str());
-  for (size_t i = 0; ok && i < product.groups.size(); ++i)
-    ok = fileSystem->IsResourceGroupReady(product.groups[i].c_str());
-  *seconds = Now() - start;
-  fileSystem->Release();
-  return ok;
+  auto ask = [&](FileSystem::IFileSystem* fileSystem) {
+    for (size_t i = 1; i < product.singles.size(); ++i)
+      fileSystem->UpdateFile(product.singles[i].c_str(), "default");
+    for (const std::string& group : product.groups)
+      fileSystem->UpdateResourceGroup(group.c_str(), "default");
+    return true;
+  };
+  auto done = [&](FileSystem::IFileSystem* fileSystem) {
+    bool ok = PollUntil([&] { return fileSystem->GetUpdateTaskCount() == 0; }, kRunBoundMs);
+    for (size_t i = 1; ok && i < product.singles.size(); ++i)
+      ok = fileSystem->IsFileReady(product.singles[i].c_str());
+    for (size_t i = 0; ok && i < product.groups.size(); ++i)
+      ok = fileSystem->IsResourceGroupReady(product.groups[i].c_str());
+    return ok;
+  };
+  return UpdateRound(folder, "requests.log", product, server, ask, done, seconds);
 }
 
 void WriteSettings(const std::string& folder, const Product& product, uint16_t serverPort) {

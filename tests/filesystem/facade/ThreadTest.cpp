@@ -19,6 +19,22 @@ void WaitAtGate(void* argument) {
   WaitForSingleObject(gate->release, INFINITE);
 }
 
+// Waits, bounded, until the thread that ran the callback has ended: its
+// callback has returned and the system has let the thread go.
+bool WaitUntilThreadEnded(Gate& gate) {
+  const DWORD start = GetTickCount();
+  while (InterlockedCompareExchange(&gate.runs, 0, 0) == 0) {
+    if (GetTickCount() - start > 10000) return false;
+    Sleep(1);
+  }
+  HANDLE ran = OpenThread(SYNCHRONIZE, FALSE, gate.threadId);
+  // Gone already is ended too: the id no longer names a thread.
+  if (ran == nullptr) return true;
+  const bool ended = WaitForSingleObject(ran, 10000) == WAIT_OBJECT_0;
+  CloseHandle(ran);
+  return ended;
+}
+
 TEST(Thread, RunsTheCallbackOnAnotherThreadAndJoins) {
   Gate gate;
   SetEvent(gate.release);
@@ -45,8 +61,7 @@ TEST(Thread, AFinishedButUnjoinedThreadStillRefusesAStart) {
   SetEvent(gate.release);
   FileSystem::Thread thread;
   ASSERT_TRUE(thread.Start(WaitAtGate, &gate));
-  while (InterlockedCompareExchange(&gate.runs, 0, 0) == 0) Sleep(1);
-  Sleep(10);
+  ASSERT_TRUE(WaitUntilThreadEnded(gate));
   EXPECT_FALSE(thread.Start(WaitAtGate, &gate));
   thread.Join();
 }
