@@ -77,10 +77,14 @@ struct Row {
 
 // Every run of every row, the rows taking turns so that a slow moment of
 // the machine falls on all of them alike.
+// Each run starts at the next row, so that no row always follows the same
+// one (and inherits what it left in the caches and the system's tables).
 void RunAlternately(std::vector<Row>* rows, int runs) {
   for (Row& row : *rows) row.run();  // warm-up, not counted
+  const size_t count = rows->size();
   for (int r = 0; r < runs; ++r) {
-    for (Row& row : *rows) {
+    for (size_t i = 0; i < count; ++i) {
+      Row& row = (*rows)[(static_cast<size_t>(r) + i) % count];
       const double start = Now();
       row.run();
       row.times.push_back(Now() - start);
