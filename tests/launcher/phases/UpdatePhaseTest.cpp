@@ -100,10 +100,18 @@ class UpdatePhaseTest : public testing::Test {
   // Ticks (1 ms apart, as the loading loop does) until the state leaves
   // Updating or the bound runs out.
   bool TickWhileUpdating(LoaderRig* rig) {
+    return TickUntil(rig, [rig] {
+      const auto state = rig->loader.state();
+      return (state != kLoaderUpdating && state != kLoaderStart) || rig->system.closes > 0;
+    });
+  }
+
+  // Ticks 1 ms apart until done says so or the bound runs out.
+  template <typename Done>
+  static bool TickUntil(LoaderRig* rig, Done done) {
     for (int i = 0; i < 60000; ++i) {
       rig->loader.Tick();
-      if (rig->loader.state() != kLoaderUpdating && rig->loader.state() != kLoaderStart) return true;
-      if (rig->system.closes > 0) return true;
+      if (done()) return true;
       Sleep(1);
     }
     return false;
@@ -120,8 +128,13 @@ class UpdatePhaseTest : public testing::Test {
 };
 
 TEST_F(UpdatePhaseTest, OutdatedLauncherFetchesItselfAndRestartsWithCheckInstall) {
+  // The query's answer waits until the loader has shown that it asks, so a
+  // loaded machine cannot let the whole query pass between two ticks.
+  updateServer_.HoldReplies(true);
   ASSERT_TRUE(rig_->loader.Init(L"Login=success;Account=a", false, true));
   rig_->loader.ShowLoader();
+  ASSERT_TRUE(TickUntil(rig_, [&] { return rig_->view.Count("update_game_info") > 0; }));
+  updateServer_.HoldReplies(false);
   ASSERT_TRUE(TickWhileUpdating(rig_));
   EXPECT_TRUE(rig_->loader.selfUpdate());
   EXPECT_TRUE(rig_->loader.updateOk());
