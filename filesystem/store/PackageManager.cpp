@@ -346,24 +346,20 @@ IReadFile* PackageManager::OpenLocalConfig(const char* name) {
   return OpenPackagedFile(key, name, false);
 }
 
-bool PackageManager::LoadVersionConfig() {
+template <typename Config>
+bool PackageManager::LoadLinkConfig() {
   std::vector<uint8_t> bytes;
-  if (!ReadLocalConfig(VersionConfig::kFileName, &bytes)) return false;
-  // The version list is for the update engine; locally only the links count.
-  VersionConfig config;
+  if (!ReadLocalConfig(Config::kFileName, &bytes)) return false;
+  Config config;
   const bool parsed = config.Parse(bytes.data(), bytes.size());
   AddLinks(config.links);
   return parsed;
 }
 
-bool PackageManager::LoadFileLinkConfig() {
-  std::vector<uint8_t> bytes;
-  if (!ReadLocalConfig(FileLinkConfig::kFileName, &bytes)) return false;
-  FileLinkConfig config;
-  const bool parsed = config.Parse(bytes.data(), bytes.size());
-  AddLinks(config.links);
-  return parsed;
-}
+// The version list is for the update engine; locally only its links count.
+bool PackageManager::LoadVersionConfig() { return LoadLinkConfig<VersionConfig>(); }
+
+bool PackageManager::LoadFileLinkConfig() { return LoadLinkConfig<FileLinkConfig>(); }
 
 // ---- Download packages and unpackaged files ----
 //

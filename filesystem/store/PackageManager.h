@@ -94,6 +94,9 @@ class PackageManager : public PackageIndex {
   IReadFile* OpenLocalConfig(const char* name);
   // A configuration file of the local packages read whole.
   bool ReadLocalConfig(const char* name, std::vector<uint8_t>* bytes);
+  // Config is a parser of a file that carries link groups.
+  template <typename Config>
+  bool LoadLinkConfig();
   void AddLinks(const std::vector<LinkGroup>& groups);
   bool ReplaceOrSkip(const ResourceKey& key, uint32_t version, int storedMethod, int wantedMethod,
                      uint8_t flags, uint32_t size, const void* data, uint32_t storedSize,
