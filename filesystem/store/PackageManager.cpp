@@ -53,15 +53,13 @@ void PackageManager::Log(int level, const char* format, const char* text) {
 bool PackageManager::Init(LogManager& log, KeyReadiness* readiness, bool updateMode,
                           const char* root, const char* baseName, const char* extension,
                           const PackagePathNode* extraPackages, uint32_t maxPackageSize,
-                          uint32_t maxDeltaPackageSize) {
+                          uint32_t /*maxDeltaPackageSize*/) {
   ClearIndex();
   ClosePackages();
   log_ = &log;
   readiness_ = readiness;
   updateMode_ = updateMode;
   maxPackageSize_ = maxPackageSize < kMinPackageSize ? kMinPackageSize : maxPackageSize;
-  maxDeltaPackageSize_ =
-      maxDeltaPackageSize < kMinPackageSize ? kMinPackageSize : maxDeltaPackageSize;
   root_ = root != nullptr ? root : "";
   if (!root_.empty() && root_.back() != '/' && root_.back() != '\\') root_ += '/';
   baseName_ = baseName != nullptr ? baseName : "";

@@ -52,6 +52,7 @@ class PackageManager : public PackageIndex {
 
   // Always succeeds; packages that cannot be opened are logged and skipped.
   // In update mode readiness says which loose files are ours to restore.
+  // The delta package limit is taken but bounds nothing here.
   bool Init(LogManager& log, KeyReadiness* readiness, bool updateMode, const char* root, const char* baseName,
             const char* extension, const PackagePathNode* extraPackages, uint32_t maxPackageSize,
             uint32_t maxDeltaPackageSize);
@@ -85,7 +86,6 @@ class PackageManager : public PackageIndex {
   bool LoadFileLinkConfig();
 
   std::string NumberedPath(int number) const;
-  uint32_t MaxPackageSize() const { return maxPackageSize_; }
   std::vector<std::string> PackagePaths() const;
   PackageFile* FindPackage(const std::string& path) const;
 
@@ -113,7 +113,6 @@ class PackageManager : public PackageIndex {
   std::string baseName_;
   std::string extension_;
   uint32_t maxPackageSize_ = 104857600;
-  uint32_t maxDeltaPackageSize_ = 10485760;
   bool updateMode_ = false;
   bool loadingRestore_ = false;
   CriticalSection lock_;
