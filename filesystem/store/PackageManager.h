@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "base/CriticalSection.h"
+#include "store/DownloadPackageMerger.h"
+#include "store/EntryStore.h"
 #include "LinkGroup.h"
 #include "PackageFormat.h"
 #include "store/PackageIndex.h"
@@ -24,23 +26,7 @@ class KeyReadiness;
 class LogManager;
 class PackageFile;
 
-// Where the index found a key: the package, its slot's file offset and a
-// copy of the slot.
-struct IndexedEntry {
-  PackageFile* package;
-  uint32_t slotOffset;
-  FileIndexEntry entry;
-};
-
-// The download an image was fetched for, and where its content goes.
-struct DownloadTarget {
-  ResourceKey key;
-  uint32_t version;
-  char** buffer;
-  uint32_t* size;
-};
-
-class PackageManager : public PackageIndex {
+class PackageManager : public PackageIndex, public EntryStore {
  public:
   static constexpr uint32_t kMinPackageSize = 10485760;
   static constexpr int kMaxPackageNumber = 999999;
@@ -52,6 +38,7 @@ class PackageManager : public PackageIndex {
 
   // Always succeeds; packages that cannot be opened are logged and skipped.
   // In update mode readiness says which loose files are ours to restore.
+  // The delta package limit is taken but bounds nothing here.
   bool Init(LogManager& log, KeyReadiness* readiness, bool updateMode, const char* root, const char* baseName,
             const char* extension, const PackagePathNode* extraPackages, uint32_t maxPackageSize,
             uint32_t maxDeltaPackageSize);
@@ -67,9 +54,10 @@ class PackageManager : public PackageIndex {
   bool FindEntry(const ResourceKey& key, uint32_t* version) override;
   // Indexed at exactly that version.
   bool IsIndexedAt(const ResourceKey& key, uint32_t version);
-  bool LookupEntry(const ResourceKey& key, IndexedEntry* found);
+  bool LookupEntry(const ResourceKey& key, IndexedEntry* found) override;
   std::vector<std::pair<ResourceKey, IndexedEntry>> ListEntries();
   bool IsUnpackaged(const ResourceKey& key);
+  std::vector<ResourceKey> UnpackagedKeys() override;
   // The merge rule: the highest version wins, the one indexed last among
   // equals.
   bool IndexEntry(PackageFile* package, uint32_t slotOffset, const FileIndexEntry* entry) override;
@@ -77,7 +65,7 @@ class PackageManager : public PackageIndex {
   IReadFile* OpenPackagedFile(const ResourceKey& key, const char* name, bool async);
   bool AddFile(const ResourceKey& key, uint32_t version, int storedMethod, int wantedMethod,
                uint8_t flags, uint32_t size, const void* data, uint32_t storedSize,
-               uint32_t capacity);
+               uint32_t capacity) override;
 
   // True with the target in *key when the key is a link member.
   bool ResolveLink(ResourceKey* key);
@@ -85,42 +73,11 @@ class PackageManager : public PackageIndex {
   bool LoadFileLinkConfig();
 
   std::string NumberedPath(int number) const;
-  uint32_t MaxPackageSize() const { return maxPackageSize_; }
   std::vector<std::string> PackagePaths() const;
   PackageFile* FindPackage(const std::string& path) const;
 
- private:
-  bool LoadIndexOf(PackageFile* package, bool restore);
-  IReadFile* OpenLocalConfig(const char* name);
-  // A configuration file of the local packages read whole.
-  bool ReadLocalConfig(const char* name, std::vector<uint8_t>* bytes);
-  void AddLinks(const std::vector<LinkGroup>& groups);
-  bool ReplaceOrSkip(const ResourceKey& key, uint32_t version, int storedMethod, int wantedMethod,
-                     uint8_t flags, uint32_t size, const void* data, uint32_t storedSize,
-                     uint32_t capacity, bool* done);
-  void Log(int level, const char* format, const char* text);
-
-  LogManager* log_ = nullptr;
-  KeyReadiness* readiness_ = nullptr;
-  std::map<ResourceKey, IndexedEntry> index_;
-  std::set<ResourceKey> unpackaged_;
-  std::map<std::string, PackageFile*> packages_;
-  std::map<ResourceKey, ResourceKey> links_;
-  std::string root_;
-  std::string baseName_;
-  std::string extension_;
-  uint32_t maxPackageSize_ = 104857600;
-  uint32_t maxDeltaPackageSize_ = 10485760;
-  bool updateMode_ = false;
-  bool loadingRestore_ = false;
-  CriticalSection lock_;
-
-  // ---- Download packages and unpackaged files ----
- public:
-  // Stores every entry of a download image in the local packages and writes
-  // or removes the loose files of its unpackaged entries. The entry of the
-  // requested key and version is handed out decoded in *buffer (size bytes
-  // and a 0 byte, allocated with malloc, owned by the caller from then on).
+  // Download images and loose files: the merger does the work, these are
+  // where the update engine, the facade and the tests call it.
   bool AddDownloadPackage(const uint8_t* image, uint32_t length, uint32_t hash1, uint32_t hash2,
                           uint32_t version, char** buffer, uint32_t* size);
   bool AddPackagedEntry(const uint8_t* image, const FileIndexEntry& entry,
@@ -129,28 +86,37 @@ class PackageManager : public PackageIndex {
                           const DownloadTarget& target);
   bool WriteUnpackagedFile(const char* path, const void* content, uint32_t size,
                            uint32_t attributes, uint64_t time);
-  // Makes path free: deletes the file, or when it is in use moves it into
-  // root + "removed_files".
   bool RemoveBusyFile(const char* path);
-  // Checks every unpackaged file on disk and rewrites those that are missing
-  // or changed; always true.
   bool RestoreUnpackagedFiles();
   bool RestoreUnpackagedFile(const ResourceKey& key);
 
  private:
-  bool StoreReencoded(const ResourceKey& key, const FileIndexEntry& entry, const uint8_t* head,
-                      uint32_t headLength, const uint8_t* content);
-  bool UnpackagedPath(const UnpackagedFileRecord& record, std::string* path);
-  // Renames the freshly written file over path, moving a busy one aside.
-  bool PutInPlace(const std::string& fresh, const char* path);
-  // Renames a file in use to root + "removed_files/" + its base name, or
-  // that name followed by a number when taken.
-  bool MoveToRemovedFiles(const std::string& source);
-  bool IsRestoreWanted(const ResourceKey& key);
-  void LogDownload(const char* format, const ResourceKey& key);
-  void LogPath(const char* format, const std::string& path);
-  // format takes the path and the system error code.
-  void LogSystemError(const char* format, const std::string& path);
+  bool LoadIndexOf(PackageFile* package, bool restore);
+  IReadFile* OpenLocalConfig(const char* name);
+  // A configuration file of the local packages read whole.
+  bool ReadLocalConfig(const char* name, std::vector<uint8_t>* bytes);
+  // Config is a parser of a file that carries link groups.
+  template <typename Config>
+  bool LoadLinkConfig();
+  void AddLinks(const std::vector<LinkGroup>& groups);
+  bool ReplaceOrSkip(const ResourceKey& key, uint32_t version, int storedMethod, int wantedMethod,
+                     uint8_t flags, uint32_t size, const void* data, uint32_t storedSize,
+                     uint32_t capacity, bool* done);
+  void Log(int level, const char* format, const char* text);
+
+  LogManager* log_ = nullptr;
+  std::map<ResourceKey, IndexedEntry> index_;
+  std::set<ResourceKey> unpackaged_;
+  std::map<std::string, PackageFile*> packages_;
+  std::map<ResourceKey, ResourceKey> links_;
+  std::string root_;
+  std::string baseName_;
+  std::string extension_;
+  uint32_t maxPackageSize_ = 104857600;
+  bool updateMode_ = false;
+  bool loadingRestore_ = false;
+  CriticalSection lock_;
+  DownloadPackageMerger merger_{*this};
 };
 
 }  // namespace FileSystem
