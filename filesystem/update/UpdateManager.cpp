@@ -19,7 +19,6 @@
 #include "update/UpdateGroup.h"
 #include "update/UpdateRule.h"
 #include "UpdateRuleList.h"
-#include "net/UpdateServerList.h"
 #include "update/UpdatingFile.h"
 #include "VersionConfig.h"
 
@@ -30,7 +29,8 @@ namespace {
 CriticalSection g_timingLock;
 UpdateManager::QueryTiming g_timing;
 
-const char* const kVersionFileName = "version.pcfg";
+using MapState = UpdateCatalogue::MapState;
+using List = UpdateLists::List;
 
 }  // namespace
 
@@ -66,8 +66,7 @@ bool UpdateManager::Init(LogManager& log, PackageManager& packages, bool updateM
     idleUpdateEnabled_ = idleUpdateEnabled;
     productName_ = productName != nullptr ? productName : "";
   }
-  servers_.reset(new (std::nothrow) UpdateServerList(log));
-  if (servers_ == nullptr || !servers_->Create(servers, productName_.c_str())) return false;
+  if (!query_.CreateServers(log, servers, productName_.c_str())) return false;
   if (!CreateWorkers(workerCount, downloadBufferStep, skipHeadRequest)) return false;
   if (!CreateUpdateGroups(groups)) return false;
   singleFilesKey_ = HashResourceName("singlefiles.pcfg");
@@ -122,12 +121,9 @@ void UpdateManager::ClearUpdateGroups() {
 void UpdateManager::ResetFlags() {
   ScopedLock guard(lock_);
   restartBudgets_.clear();
-  queryPending_ = true;
-  querySucceeded_ = false;
-  queryFailed_ = false;
-  versionMapLoading_ = versionMapLoaded_ = versionMapFailed_ = false;
-  groupMapLoading_ = groupMapLoaded_ = groupMapFailed_ = false;
-  stopAll_ = stopInitialisation_ = stopAdder_ = false;
+  query_.Reset();
+  catalogue_.ResetMapStates();
+  stops_.Reset();
   stopUpdateRequested_ = false;
   workerOwner_ = WorkerOwner::kNone;
   updateAllRequested_ = allGroupsRequested_ = false;
@@ -141,12 +137,7 @@ void UpdateManager::ResetFlags() {
 }
 
 void UpdateManager::Exit() {
-  {
-    ScopedLock guard(lock_);
-    stopAdder_ = true;
-    stopAll_ = true;
-    stopInitialisation_ = true;
-  }
+  stops_.StopEverything();
   initialisationThread_.Join();
   queryThread_.Join();
   // The query thread may have started the initialisation thread after the
@@ -162,51 +153,26 @@ void UpdateManager::Exit() {
   }
   // Worker destructors stop and join their threads: no lock held.
   workers_.clear();
-  servers_.reset();
+  query_.Clear();
   // No thread runs any more: the queues can go.
   updateGroupIndex_.clear();
   updateGroups_.clear();
-  DeleteResourceGroups();
+  catalogue_.Clear();
+  lists_.Clear();
   rules_.clear();
   ScopedLock guard(lock_);
   singleFiles_.clear();
-  deltaSettings_ = DeltaSettings();
   for (DownloadedPackage& package : downloaded_) delete[] package.image;
   downloaded_.clear();
   downloadedKeys_.clear();
-  baseUrls_.clear();
-  urlOrder_.clear();
-  updatedFiles_.clear();
-  updateFailedFiles_.clear();
-  updatedResourceGroups_.clear();
-  updateFailedResourceGroups_.clear();
   givenUp_.clear();
-  versionMap_.clear();
-  linkMap_.clear();
-  versionMapLoaded_ = false;
-  groupMapLoaded_ = false;
 }
 
 // ---------------------------------------------------------------------------
-// Flags and state
-
-bool UpdateManager::Stopping() {
-  ScopedLock guard(lock_);
-  return stopAll_;
-}
-
-bool UpdateManager::InitialisationStopping() {
-  ScopedLock guard(lock_);
-  return stopAll_ || stopInitialisation_;
-}
-
-bool UpdateManager::AdderStopping() {
-  ScopedLock guard(lock_);
-  return stopAll_ || stopAdder_;
-}
+// State
 
 bool UpdateManager::QueryStopTest(void* self) {
-  return static_cast<UpdateManager*>(self)->Stopping();
+  return static_cast<UpdateManager*>(self)->stops_.Stopping();
 }
 
 void UpdateManager::SetState(int state) {
@@ -219,10 +185,7 @@ int UpdateManager::GetState() {
   return state_;
 }
 
-bool UpdateManager::IsReadyForUpdate() {
-  ScopedLock guard(lock_);
-  return groupMapLoaded_;
-}
+bool UpdateManager::IsReadyForUpdate() { return catalogue_.GroupMapState() == MapState::kLoaded; }
 
 // ---------------------------------------------------------------------------
 // Query thread
@@ -230,75 +193,27 @@ bool UpdateManager::IsReadyForUpdate() {
 void UpdateManager::QueryMain(void* self) { static_cast<UpdateManager*>(self)->RunQuery(); }
 
 void UpdateManager::RunQuery() {
-  if (Stopping()) return;
+  if (stops_.Stopping()) return;
   LogManager& log = *log_;
   log.Log(kLogInfo, "Begin Query product information.");
-  if (!QueryProduct()) return;
+  const QueryTiming timing = GetQueryTiming();
+  if (!query_.Run(log, timing.retryCount, timing.retryWaitMs, &UpdateManager::QueryStopTest,
+                  this))
+    return;
   log.Log(kLogInfo, "Query product information success.");
-  std::vector<BaseUrl> urls;
-  {
-    ScopedLock guard(lock_);
-    urls = baseUrls_;
-  }
-  for (const BaseUrl& url : urls)
+  for (const BaseUrl& url : query_.BaseUrls())
     log.Log(kLogInfo, "Base url \"%s, %s\".", url.url.c_str(), url.isMirror ? "mirror" : "prep");
   StartInitialisation();
   RunScheduler();
 }
 
-bool UpdateManager::QueryProduct() {
-  const QueryTiming timing = GetQueryTiming();
-  int retriesLeft = timing.retryCount;
-  ProductInfo info;
-  for (;;) {
-    if (Stopping()) return false;
-    if (servers_->QueryProductInfo(&UpdateManager::QueryStopTest, this, &info)) break;
-    if (Stopping()) return false;
-    if (--retriesLeft < 0) {
-      log_->Log(kLogError, "Query product information failed, no more retry.");
-      ScopedLock guard(lock_);
-      queryPending_ = false;
-      queryFailed_ = true;
-      return false;
-    }
-    log_->Log(kLogInfo, "Query product information failed, wait and retry.");
-    if (!WaitBeforeRetry()) return false;
-  }
-  ScopedLock guard(lock_);
-  queryPending_ = false;
-  querySucceeded_ = true;
-  serverVersion_ = info.version;
-  baseUrls_ = info.urls;
-  mirrorCount_ = 0;
-  urlOrder_.clear();
-  for (const BaseUrl& url : baseUrls_) {
-    if (url.isMirror) ++mirrorCount_;
-    urlOrder_.push_back(url.url.c_str());
-  }
-  return true;
-}
-
-bool UpdateManager::WaitBeforeRetry() {
-  const int waits = GetQueryTiming().retryWaitMs;
-  for (int i = 0; i < waits; ++i) {
-    if (Stopping()) return false;
-    Sleep(1);
-  }
-  return !Stopping();
-}
-
 void UpdateManager::StartInitialisation() {
-  {
-    ScopedLock guard(lock_);
-    stopInitialisation_ = true;
-  }
+  stops_.StopInitialisation();
   initialisationThread_.Join();
   {
     ScopedLock guard(lock_);
-    if (stopAll_) return;
-    versionMapLoading_ = versionMapLoaded_ = versionMapFailed_ = false;
-    groupMapLoading_ = groupMapLoaded_ = groupMapFailed_ = false;
-    stopInitialisation_ = false;
+    if (!stops_.ResumeInitialisation()) return;
+    catalogue_.ResetMapStates();
   }
   initialisationThread_.Start(&UpdateManager::InitialisationMain, this);
 }
@@ -307,7 +222,7 @@ void UpdateManager::StartInitialisation() {
 // end them rather than racing it over one worker's thread.
 void UpdateManager::RunScheduler() {
   if (!ClaimWorkersForScheduler()) return;
-  while (!Stopping()) {
+  while (!stops_.Stopping()) {
     bool stopRequested = false;
     {
       ScopedLock guard(lock_);
@@ -319,12 +234,12 @@ void UpdateManager::RunScheduler() {
       stopUpdateRequested_ = false;
     }
     for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
-      if (Stopping()) break;
+      if (stops_.Stopping()) break;
       if (worker->HasTask()) Collect(worker.get());
       else Schedule(worker.get());
     }
     InterlockedIncrement(&schedulerPasses_);
-    if (!Stopping()) schedulerWake_.Wait(kPassWaitMs);
+    if (!stops_.Stopping()) schedulerWake_.Wait(kPassWaitMs);
   }
   ScopedLock guard(lock_);
   workerOwner_ = WorkerOwner::kNone;
@@ -344,7 +259,7 @@ bool UpdateManager::ClaimWorkersForScheduler() {
   for (;;) {
     {
       ScopedLock guard(lock_);
-      if (stopAll_) return false;
+      if (stops_.Stopping()) return false;
       if (workerOwner_ == WorkerOwner::kNone) {
         workerOwner_ = WorkerOwner::kScheduler;
         return true;
@@ -375,12 +290,7 @@ void UpdateManager::RunInitialisation() {
   if (!LoadVersionMap()) {
     // Logged before the state changes, so that whoever sees the error state
     // finds its reason in the log.
-    bool failed = false;
-    {
-      ScopedLock guard(lock_);
-      failed = versionMapFailed_;
-    }
-    if (failed) {
+    if (catalogue_.VersionMapState() == MapState::kFailed) {
       log.Log(kLogError, "Download file version map failed.");
       SetState(kStateError);
     }
@@ -390,12 +300,7 @@ void UpdateManager::RunInitialisation() {
   packages_->RestoreUnpackagedFiles();
   SetState(kStateUpdatingResourceGroupConfig);
   if (!LoadResourceGroupMap()) {
-    bool failed = false;
-    {
-      ScopedLock guard(lock_);
-      failed = groupMapFailed_;
-    }
-    if (failed) {
+    if (catalogue_.GroupMapState() == MapState::kFailed) {
       log.Log(kLogError, "Load resource group map failed.");
       SetState(kStateError);
     }
@@ -409,35 +314,33 @@ void UpdateManager::RunInitialisation() {
 bool UpdateManager::LoadResourceGroupMap() {
   {
     ScopedLock guard(lock_);
-    if (stopAll_ || stopInitialisation_) return false;
-    groupMapLoading_ = true;
-    groupMapLoaded_ = false;
-    groupMapFailed_ = false;
+    if (stops_.InitialisationStopping()) return false;
+    catalogue_.BeginGroupMapLoad();
   }
-  DeleteResourceGroups();
+  catalogue_.DeleteResourceGroups();
   IReadFile* file = OpenFile(ResourceGroupConfig::kFileName, kOpenPackagedThenLoose, true, false);
   if (file == nullptr) {
-    EndGroupMapLoad(false, true);
+    catalogue_.EndGroupMapLoad(MapState::kFailed);
     return false;
   }
   if (!WaitWhileLoading(file)) {
     file->Release();
-    EndGroupMapLoad(false, false);
+    catalogue_.EndGroupMapLoad(MapState::kNotLoaded);
     return false;
   }
   std::vector<char> text;
   const bool read = file->IsLoaded() && ReadWholeFile(file, &text);
   file->Release();
   if (!read || !BuildResourceGroups(text)) {
-    if (InitialisationStopping()) {
-      EndGroupMapLoad(false, false);
+    if (stops_.InitialisationStopping()) {
+      catalogue_.EndGroupMapLoad(MapState::kNotLoaded);
       return false;
     }
-    DeleteResourceGroups();
-    EndGroupMapLoad(false, true);
+    catalogue_.DeleteResourceGroups();
+    catalogue_.EndGroupMapLoad(MapState::kFailed);
     return false;
   }
-  EndGroupMapLoad(true, false);
+  catalogue_.EndGroupMapLoad(MapState::kLoaded);
   return true;
 }
 
@@ -451,83 +354,50 @@ bool UpdateManager::ReadWholeFile(IReadFile* file, std::vector<char>* text) {
 
 bool UpdateManager::BuildResourceGroups(const std::vector<char>& text) {
   ResourceGroupConfig config;
-  {
-    ScopedLock guard(lock_);
-    config.settings = deltaSettings_;
-  }
+  config.settings = catalogue_.GetDeltaSettings();
   // A name met twice is a failure, as is any parse error.
   if (config.Parse(text.data(), text.size() - 1) != ResourceGroupConfigResult::kOk) return false;
-  {
-    ScopedLock guard(lock_);
-    deltaSettings_ = config.settings;
-  }
+  catalogue_.SetDeltaSettings(config.settings);
   for (const ResourceGroupInfo& info : config.groups) {
-    if (InitialisationStopping()) return false;
+    if (stops_.InitialisationStopping()) return false;
     std::unique_ptr<ResourceGroup> group(
         new (std::nothrow) ResourceGroup(info.name, info.updateFileCount, info.wholeUpdate,
                                          log_, packages_, this));
     if (group == nullptr) return false;
-    const ResourceKey key = HashResourceName(info.name.c_str());
-    ScopedLock guard(lock_);
-    if (resourceGroupIndex_.count(key) != 0) return false;
-    resourceGroupIndex_[key] = group.get();
-    resourceGroups_.push_back(std::move(group));
+    if (!catalogue_.AddResourceGroup(HashResourceName(info.name.c_str()), std::move(group)))
+      return false;
   }
   return true;
 }
 
-void UpdateManager::EndGroupMapLoad(bool loaded, bool failed) {
-  ScopedLock guard(lock_);
-  groupMapLoading_ = false;
-  groupMapLoaded_ = loaded;
-  groupMapFailed_ = failed;
-}
-
-void UpdateManager::DeleteResourceGroups() {
-  std::vector<std::unique_ptr<ResourceGroup>> groups;
-  {
-    ScopedLock guard(lock_);
-    groups.swap(resourceGroups_);
-    resourceGroupIndex_.clear();
-  }
-}
-
 bool UpdateManager::LoadVersionMap() {
+  const ResourceKey key = HashResourceName(VersionConfig::kFileName);
   uint32_t serverVersion = 0;
   {
     ScopedLock guard(lock_);
-    if (stopAll_ || stopInitialisation_) return false;
-    versionMapLoading_ = true;
-    versionMapLoaded_ = false;
-    versionMapFailed_ = false;
-    versionMap_.clear();
-    linkMap_.clear();
-    serverVersion = serverVersion_;
-  }
-  const ResourceKey key = HashResourceName(kVersionFileName);
-  {
-    ScopedLock guard(lock_);
-    versionMap_[key] = static_cast<uint16_t>(serverVersion);
+    if (stops_.InitialisationStopping()) return false;
+    serverVersion = query_.ServerVersion();
+    catalogue_.BeginVersionMapLoad(key, serverVersion);
   }
   IReadFile* file = OpenVersionFile(key, serverVersion);
   if (file == nullptr) {
-    EndVersionMapLoad(false, true);
+    catalogue_.EndVersionMapLoad(MapState::kFailed);
     return false;
   }
   if (!WaitWhileLoading(file)) {
     file->Release();
-    EndVersionMapLoad(false, false);
+    catalogue_.EndVersionMapLoad(MapState::kNotLoaded);
     return false;
   }
   const bool read = file->IsLoaded() && ReadVersionMap(file);
   file->Release();
-  EndVersionMapLoad(read, !read);
+  catalogue_.EndVersionMapLoad(read ? MapState::kLoaded : MapState::kFailed);
   return read;
 }
 
 IReadFile* UpdateManager::OpenVersionFile(const ResourceKey& key, uint32_t serverVersion) {
   if (packages_->IsIndexedAt(key, serverVersion))
-    return packages_->OpenPackagedFile(key, kVersionFileName, false);
+    return packages_->OpenPackagedFile(key, VersionConfig::kFileName, false);
   return AddWaitingFile(key, serverVersion);
 }
 
@@ -535,10 +405,10 @@ IReadFile* UpdateManager::OpenVersionFile(const ResourceKey& key, uint32_t serve
 // never waits for a download that will not come.
 bool UpdateManager::WaitWhileLoading(IReadFile* file) {
   while (file->IsLoading()) {
-    if (InitialisationStopping()) return false;
+    if (stops_.InitialisationStopping()) return false;
     Sleep(1);
   }
-  return !InitialisationStopping();
+  return !stops_.InitialisationStopping();
 }
 
 bool UpdateManager::ReadVersionMap(IReadFile* file) {
@@ -552,43 +422,24 @@ bool UpdateManager::ReadVersionMap(IReadFile* file) {
   }
   VersionConfig config;
   if (!config.Parse(bytes.data(), bytes.size())) return false;
-  ScopedLock guard(lock_);
-  for (const VersionEntry& entry : config.versions) versionMap_[entry.key] = entry.version;
-  for (const LinkGroup& group : config.links) {
-    const auto listed = versionMap_.find(group.target);
-    const uint32_t version = listed != versionMap_.end() ? listed->second : 0;
-    for (const ResourceKey& member : group.members) linkMap_[member] = {group.target, version};
-  }
+  catalogue_.AddVersionConfig(config);
   return true;
-}
-
-void UpdateManager::EndVersionMapLoad(bool loaded, bool failed) {
-  ScopedLock guard(lock_);
-  versionMapLoading_ = false;
-  versionMapLoaded_ = loaded;
-  versionMapFailed_ = failed;
 }
 
 // ---------------------------------------------------------------------------
 // Version and link lookups
 
 bool UpdateManager::GetListedVersion(const ResourceKey& key, uint32_t* version) {
-  if (version != nullptr) *version = 0;
-  ScopedLock guard(lock_);
-  if (!versionMapLoaded_) return false;
-  const auto found = versionMap_.find(key);
-  if (version != nullptr && found != versionMap_.end()) *version = found->second;
-  return true;
+  return catalogue_.GetListedVersion(key, version);
 }
 
 bool UpdateManager::FindLinkTarget(const ResourceKey& key, ResourceKey* target,
                                    uint32_t* version) {
-  ScopedLock guard(lock_);
-  const auto found = linkMap_.find(key);
-  if (found == linkMap_.end()) return false;
-  if (target != nullptr) *target = found->second.target;
-  if (version != nullptr) *version = found->second.version;
-  return true;
+  return catalogue_.FindLinkTarget(key, target, version);
+}
+
+ResourceKey UpdateManager::LinkTargetOf(const ResourceKey& key) {
+  return catalogue_.LinkTargetOf(key);
 }
 
 UpdateManager::KeyState UpdateManager::StateOf(const ResourceKey& key) {
@@ -630,9 +481,9 @@ IReadFile* UpdateManager::OpenFile(const char* name, int mode, bool download, bo
 
 UpdatingFile* UpdateManager::CreateUpdatingFile(const ResourceKey& key) {
   ScopedLock guard(lock_);
-  if (!updateMode_ || !versionMapLoaded_) return nullptr;
-  const auto found = versionMap_.find(key);
-  return InsertWaitingFile(key, found != versionMap_.end() ? found->second : 0);
+  uint32_t version = 0;
+  if (!updateMode_ || !catalogue_.GetListedVersion(key, &version)) return nullptr;
+  return InsertWaitingFile(key, version);
 }
 
 UpdatingFile* UpdateManager::AddWaitingFile(const ResourceKey& key, uint32_t version) {
@@ -762,7 +613,7 @@ void UpdateManager::DownloadLost(const ResourceKey& key) {
 void UpdateManager::Schedule(HttpDownloader* worker) {
   if (ScheduleWaitingFile(worker)) return;
   if (reserveFirstWorker_ && IsWorkerAt(worker, 0)) return;
-  if (Stopping()) return;
+  if (stops_.Stopping()) return;
   if (ScheduleUpdateGroups(worker)) return;
   // The second worker takes no idle-rule work.
   if (IsWorkerAt(worker, 1) && !AnyUpdateRequest()) return;
@@ -785,7 +636,7 @@ bool UpdateManager::AnyUpdateRequest() {
 // holds its own.
 bool UpdateManager::ScheduleUpdateGroups(HttpDownloader* worker) {
   for (const std::unique_ptr<UpdateGroup>& group : updateGroups_) {
-    if (Stopping()) return false;
+    if (stops_.Stopping()) return false;
     ResourceKey key{0, 0};
     bool isDelta = false;
     uint32_t localVersion = 0;
@@ -804,7 +655,7 @@ bool UpdateManager::StartItem(HttpDownloader* worker, const Item& item, bool use
     packageName = item.isDelta
                       ? DeltaPackageName(item.key,
                                          GetDeltaFromVersion(item.localVersion, listed,
-                                                             deltaSettings_),
+                                                             catalogue_.GetDeltaSettings()),
                                          listed)
                       : FullPackageName(item.key, listed);
     const auto budget = restartBudgets_.find(item.key);
@@ -846,7 +697,7 @@ bool UpdateManager::ScheduleListFile(HttpDownloader* worker, const char* name,
   if (state == KeyState::kInFlight) return false;
   if (state == KeyState::kReady) {
     const bool loaded = (this->*load)();
-    if (!loaded && !Stopping())
+    if (!loaded && !stops_.Stopping())
       log_->Log(kLogError, "Load update list file \"%s\" failed.", name);
     ScopedLock guard(lock_);
     list->loaded = loaded;
@@ -873,16 +724,16 @@ bool UpdateManager::ScheduleResourceGroups(HttpDownloader* worker) {
   {
     ScopedLock guard(lock_);
     // Before the groups are loaded there is nothing to count as done.
-    if (!(updateAllRequested_ || allGroupsRequested_) || groupsDone_ || !groupMapLoaded_)
+    if (!(updateAllRequested_ || allGroupsRequested_) || groupsDone_ ||
+        catalogue_.GroupMapState() != MapState::kLoaded)
       return false;
-    for (const std::unique_ptr<ResourceGroup>& group : resourceGroups_)
-      groups.push_back(group.get());
+    groups = catalogue_.ResourceGroups();
     cursor = groupCursor_;
   }
   bool leading = true;
   bool started = false;
   for (size_t i = cursor; i < groups.size() && !started; ++i) {
-    if (Stopping()) return true;
+    if (stops_.Stopping()) return true;
     ResourceGroup* group = groups[i];
     Item item;
     if (!group->IsReady() &&
@@ -913,7 +764,7 @@ bool UpdateManager::ScheduleSingleFiles(HttpDownloader* worker) {
   bool leading = true;
   bool started = false;
   for (size_t i = cursor; i < files.size() && !started; ++i) {
-    if (Stopping()) return true;
+    if (stops_.Stopping()) return true;
     const KeyState state = StateOf(files[i]);
     const bool ready = state == KeyState::kReady;
     if (state == KeyState::kMissing)
@@ -950,7 +801,7 @@ bool UpdateManager::ScheduleIdleRule(HttpDownloader* worker) {
     if (found != rules_.end()) rule = found->second.get();
   }
   if (rule != nullptr) {
-    if (Stopping()) return true;
+    if (stops_.Stopping()) return true;
     Item item;
     if (rule->NextItem(&item.key.hash1, &item.key.hash2, &item.isDelta, &item.localVersion)) {
       StartUnlessGivenUp(worker, item);
@@ -964,14 +815,14 @@ bool UpdateManager::ScheduleIdleRule(HttpDownloader* worker) {
 }
 
 bool UpdateManager::LoadSingleFiles() {
-  if (Stopping()) return false;
+  if (stops_.Stopping()) return false;
   std::vector<char> bytes;
   if (!ReadLocalConfig(SingleFileList::kFileName, &bytes)) return false;
   SingleFileList list;
   if (!list.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() - 1)) return false;
   std::vector<ResourceKey> files;
   for (const ResourceKey& key : list.files) {
-    if (Stopping()) return false;
+    if (stops_.Stopping()) return false;
     files.push_back(LinkTargetOf(key));
   }
   ScopedLock guard(lock_);
@@ -983,14 +834,14 @@ bool UpdateManager::LoadSingleFiles() {
 // The rule list: record i is rule i, kept under (level, map); a later
 // record with the same pair replaces an earlier one.
 bool UpdateManager::LoadUpdateRules() {
-  if (Stopping()) return false;
+  if (stops_.Stopping()) return false;
   std::vector<char> bytes;
   if (!ReadLocalConfig(UpdateRuleList::kFileName, &bytes)) return false;
   UpdateRuleList list;
   if (!list.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() - 1)) return false;
   rules_.clear();
   for (size_t i = 0; i < list.rules.size(); ++i) {
-    if (Stopping()) return false;
+    if (stops_.Stopping()) return false;
     std::unique_ptr<UpdateRule> rule(
         new (std::nothrow) UpdateRule(*log_, this, static_cast<int>(i)));
     if (rule == nullptr) return false;
@@ -1027,12 +878,7 @@ bool UpdateManager::ScheduleWaitingFile(HttpDownloader* worker) {
 
 bool UpdateManager::StartDownload(HttpDownloader* worker, const ResourceKey& key,
                                   uint32_t version, const std::string& packageName) {
-  std::vector<std::string> urls;
-  {
-    ScopedLock guard(lock_);
-    RotateUrlOrder();
-    for (const char* url : urlOrder_) urls.push_back(url);
-  }
+  const std::vector<std::string> urls = query_.NextUrlOrder();
   std::vector<const char*> order;
   for (const std::string& url : urls) order.push_back(url.c_str());
   if (!worker->Begin(key.hash1, key.hash2, version, order.data(), order.size(),
@@ -1053,13 +899,6 @@ bool UpdateManager::IsInFlight(const ResourceKey& key) {
       return true;
   }
   return downloadedKeys_.count(key) != 0;
-}
-
-// Under the lock: each started download begins with another mirror.
-void UpdateManager::RotateUrlOrder() {
-  const size_t mirrors = static_cast<size_t>(mirrorCount_);
-  if (mirrors <= 1 || mirrors > urlOrder_.size()) return;
-  std::rotate(urlOrder_.begin(), urlOrder_.begin() + 1, urlOrder_.begin() + mirrors);
 }
 
 void UpdateManager::StopUpdate() {
@@ -1094,7 +933,7 @@ void UpdateManager::StopUpdate() {
 void UpdateManager::AdderMain(void* self) { static_cast<UpdateManager*>(self)->RunAdder(); }
 
 void UpdateManager::RunAdder() {
-  while (!AdderStopping()) {
+  while (!stops_.AdderStopping()) {
     DownloadedPackage package;
     bool have = false;
     {
@@ -1108,7 +947,7 @@ void UpdateManager::RunAdder() {
       adderWake_.Wait(kPassWaitMs);
       continue;
     }
-    if (AdderStopping()) return;
+    if (stops_.AdderStopping()) return;
     // Takes the package off the list once its files are filled or failed.
     AddPackage(package);
     delete[] package.image;
@@ -1224,8 +1063,7 @@ bool UpdateManager::RequestFile(const char* name, const char* updateGroup) {
 }
 
 bool UpdateManager::HasResourceGroup(const ResourceKey& key) {
-  ScopedLock guard(lock_);
-  return resourceGroupIndex_.count(key) != 0;
+  return catalogue_.FindResourceGroup(key) != nullptr;
 }
 
 bool UpdateManager::IsResourceGroupReady(const ResourceKey& key) {
@@ -1236,9 +1074,7 @@ bool UpdateManager::IsResourceGroupReady(const ResourceKey& key) {
 }
 
 ResourceGroup* UpdateManager::FindResourceGroup(const ResourceKey& key) {
-  ScopedLock guard(lock_);
-  auto found = resourceGroupIndex_.find(key);
-  return found != resourceGroupIndex_.end() ? found->second : nullptr;
+  return catalogue_.FindResourceGroup(key);
 }
 
 bool UpdateManager::IsKeyInFlight(const ResourceKey& key) {
@@ -1246,10 +1082,7 @@ bool UpdateManager::IsKeyInFlight(const ResourceKey& key) {
   return IsInFlight(key);
 }
 
-bool UpdateManager::HaveDeltaPackage() {
-  ScopedLock guard(lock_);
-  return deltaSettings_.haveDeltaPackage;
-}
+bool UpdateManager::HaveDeltaPackage() { return catalogue_.GetDeltaSettings().haveDeltaPackage; }
 
 bool UpdateManager::RequestResourceGroup(const char* group, const char* updateGroup) {
   if (group == nullptr) return false;
@@ -1311,12 +1144,11 @@ int UpdateManager::PendingGroupCount() {
   std::vector<ResourceGroup*> groups;
   {
     ScopedLock guard(lock_);
-    if (!groupMapLoaded_) return 1;
+    if (catalogue_.GroupMapState() != MapState::kLoaded) return 1;
     if (groupsDone_) return 0;
     if (!groupCountStale_) return pendingGroupCount_;
     groupCountStale_ = false;
-    for (const std::unique_ptr<ResourceGroup>& group : resourceGroups_)
-      groups.push_back(group.get());
+    groups = catalogue_.ResourceGroups();
   }
   int count = 0;
   for (ResourceGroup* group : groups)
@@ -1467,74 +1299,35 @@ void UpdateManager::SetIdleUpdateInfo(int level, int map) {
 }
 
 bool UpdateManager::TakeOffUpdatedFiles(char* buffer, uint32_t size) {
-  return TakeOffList(&updatedFiles_, buffer, size);
+  return lists_.TakeOff(List::kUpdatedFiles, buffer, size);
 }
 
 bool UpdateManager::TakeOffUpdateFailedFiles(char* buffer, uint32_t size) {
-  return TakeOffList(&updateFailedFiles_, buffer, size);
+  return lists_.TakeOff(List::kUpdateFailedFiles, buffer, size);
 }
 
 bool UpdateManager::TakeOffUpdatedResourceGroups(char* buffer, uint32_t size) {
-  return TakeOffList(&updatedResourceGroups_, buffer, size);
+  return lists_.TakeOff(List::kUpdatedResourceGroups, buffer, size);
 }
 
 bool UpdateManager::TakeOffUpdateFailedResourceGroups(char* buffer, uint32_t size) {
-  return TakeOffList(&updateFailedResourceGroups_, buffer, size);
-}
-
-// The whole list when it fits; otherwise the names that fit whole, cut at a
-// separator, and the rest stays listed. With no whole name fitting the
-// buffer gets an empty text and the list is kept.
-bool UpdateManager::TakeOffList(std::string* list, char* buffer, uint32_t size) {
-  if (buffer == nullptr || size == 0) return false;
-  ScopedLock guard(lock_);
-  if (list->size() < size) {
-    std::memcpy(buffer, list->c_str(), list->size() + 1);
-    list->clear();
-    return true;
-  }
-  // The last byte holds the NUL; a separator is sought from the byte before
-  // it backwards, none at all with a buffer of one byte.
-  for (size_t j = size - 1; j-- > 0;) {
-    if ((*list)[j] != ';') continue;
-    std::memcpy(buffer, list->data(), j);
-    buffer[j] = 0;
-    list->erase(0, j + 1);
-    return true;
-  }
-  buffer[0] = 0;
-  return false;
-}
-
-bool UpdateManager::AppendToList(std::string* list, const char* name) {
-  if (name == nullptr) return false;
-  ScopedLock guard(lock_);
-  if (!list->empty()) list->push_back(';');
-  list->append(name);
-  return true;
+  return lists_.TakeOff(List::kUpdateFailedResourceGroups, buffer, size);
 }
 
 bool UpdateManager::AppendUpdatedFile(const char* name) {
-  return AppendToList(&updatedFiles_, name);
+  return lists_.Append(List::kUpdatedFiles, name);
 }
 
 bool UpdateManager::AppendUpdateFailedFile(const char* name) {
-  return AppendToList(&updateFailedFiles_, name);
+  return lists_.Append(List::kUpdateFailedFiles, name);
 }
 
 bool UpdateManager::AppendUpdatedResourceGroup(const char* name) {
-  return AppendToList(&updatedResourceGroups_, name);
+  return lists_.Append(List::kUpdatedResourceGroups, name);
 }
 
 bool UpdateManager::AppendUpdateFailedResourceGroup(const char* name) {
-  return AppendToList(&updateFailedResourceGroups_, name);
-}
-
-ResourceKey UpdateManager::LinkTargetOf(const ResourceKey& key) {
-  ResourceKey target = key;
-  uint32_t version = 0;
-  if (!FindLinkTarget(key, &target, &version)) return key;
-  return target;
+  return lists_.Append(List::kUpdateFailedResourceGroups, name);
 }
 
 bool UpdateManager::HasGivenUp(const ResourceKey& key) {

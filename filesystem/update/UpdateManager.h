@@ -1,5 +1,11 @@
-// The online update engine behind the facade: update-server queries, the
-// version and link maps, download scheduling and the update lists.
+// The online update engine behind the facade: it runs the product query
+// and the initialisation that loads the catalogue, schedules downloads and
+// adds what they bring, and hands the lookups and the update lists to the
+// parts whose job they are.
+//
+// UpdateManager's lock_ is one lock shared by reference with the parts it
+// owns: StopFlags, UpdateCatalogue, UpdateQuery and UpdateLists; it is
+// recursive, so a part may be called with it held.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "BaseUrl.h"
 #include "base/CriticalSection.h"
-#include "DeltaSettings.h"
 #include "ResourceName.h"
 #include "base/Thread.h"
+#include "update/StopFlags.h"
+#include "update/UpdateCatalogue.h"
 #include "update/UpdateEngine.h"
+#include "update/UpdateLists.h"
+#include "update/UpdateQuery.h"
 #include "UpdateRuleList.h"
 #include "base/WakeEvent.h"
 
@@ -31,7 +39,6 @@ class PackageManager;
 class ResourceGroup;
 class UpdateGroup;
 class UpdateRule;
-class UpdateServerList;
 class UpdatingFile;
 
 class UpdateManager : public UpdateEngine {
@@ -147,10 +154,6 @@ class UpdateManager : public UpdateEngine {
     uint8_t* image = nullptr;
     uint32_t size = 0;
   };
-  struct LinkTarget {
-    ResourceKey target{0, 0};
-    uint32_t version = 0;
-  };
   // Who may start and end the workers' tasks at the moment.
   enum class WorkerOwner { kNone, kScheduler, kStopUpdate };
 
@@ -179,20 +182,13 @@ class UpdateManager : public UpdateEngine {
   UpdateGroup* FindUpdateGroup(const char* name);
   void ClearUpdateGroups();
   bool ScheduleUpdateGroups(HttpDownloader* worker);
-  bool AppendToList(std::string* list, const char* name);
-  bool TakeOffList(std::string* list, char* buffer, uint32_t size);
   void ResetFlags();
 
-  bool Stopping();
-  bool InitialisationStopping();
-  bool AdderStopping();
   static bool QueryStopTest(void* self);
   void SetState(int state);
 
   static void QueryMain(void* self);
   void RunQuery();
-  bool QueryProduct();
-  bool WaitBeforeRetry();
   void StartInitialisation();
   void RunScheduler();
   bool ClaimWorkersForScheduler();
@@ -204,12 +200,9 @@ class UpdateManager : public UpdateEngine {
   IReadFile* OpenVersionFile(const ResourceKey& key, uint32_t serverVersion);
   bool WaitWhileLoading(IReadFile* file);
   bool ReadVersionMap(IReadFile* file);
-  void EndVersionMapLoad(bool loaded, bool failed);
   bool LoadResourceGroupMap();
   bool ReadWholeFile(IReadFile* file, std::vector<char>* text);
   bool BuildResourceGroups(const std::vector<char>& text);
-  void EndGroupMapLoad(bool loaded, bool failed);
-  void DeleteResourceGroups();
 
   static void AdderMain(void* self);
   void RunAdder();
@@ -256,33 +249,27 @@ class UpdateManager : public UpdateEngine {
   bool FindKeyProgress(const ResourceKey& key, char* name, uint32_t nameSize, int* total,
                        int* done, float* speed);
   bool IsInFlight(const ResourceKey& key);
-  void RotateUrlOrder();
   // Under the lock.
   bool HasWaitingFile(const ResourceKey& key, uint32_t version);
   void DetachWorker(const HttpDownloader* worker);
   void TakeOffWaitingList(UpdatingFile* file);
   UpdatingFile* InsertWaitingFile(const ResourceKey& key, uint32_t version);
 
+  // First: the parts below share it.
+  CriticalSection lock_;
   LogManager* log_ = nullptr;
   PackageManager* packages_ = nullptr;
-  std::map<ResourceKey, uint16_t> versionMap_;
   std::string productName_;
+  StopFlags stops_{lock_};
+  UpdateCatalogue catalogue_{lock_};
+  UpdateQuery query_{lock_};
+  UpdateLists lists_{lock_};
   std::map<ResourceKey, int> restartBudgets_;
-  std::vector<BaseUrl> baseUrls_;
-  std::vector<const char*> urlOrder_;
   // Made by Init before any thread starts and deleted by Exit after they
   // end, so the list itself needs no lock; each group locks its queue.
   std::vector<std::unique_ptr<UpdateGroup>> updateGroups_;
   std::map<std::string, UpdateGroup*> updateGroupIndex_;
   std::set<ResourceKey> givenUp_;
-  std::string updatedFiles_;
-  std::string updateFailedFiles_;
-  std::string updatedResourceGroups_;
-  std::string updateFailedResourceGroups_;
-  std::vector<std::unique_ptr<ResourceGroup>> resourceGroups_;
-  std::map<ResourceKey, ResourceGroup*> resourceGroupIndex_;
-  DeltaSettings deltaSettings_;
-  std::map<ResourceKey, LinkTarget> linkMap_;
   // Written once by the scheduler, read by the counting under the lock.
   std::vector<ResourceKey> singleFiles_;
   std::map<UpdateRuleKey, std::unique_ptr<UpdateRule>> rules_;
@@ -298,7 +285,6 @@ class UpdateManager : public UpdateEngine {
   Thread queryThread_;
   Thread initialisationThread_;
   Thread adderThread_;
-  CriticalSection lock_;
   // Set by a worker whose task run ended, a new waiting file, a new request
   // and a package the adder is done with; declared before the workers, which
   // hold it until they are gone.
@@ -307,33 +293,18 @@ class UpdateManager : public UpdateEngine {
   WakeEvent adderWake_;
   // Newest first.
   std::vector<UpdatingFile*> waitingFiles_;
-  std::unique_ptr<UpdateServerList> servers_;
   std::vector<std::unique_ptr<HttpDownloader>> workers_;
-  uint32_t serverVersion_ = 0;
   uint32_t workerCount_ = 5;
   size_t groupCursor_ = 0;
   size_t singleFileCursor_ = 0;
   int pendingGroupCount_ = 0;
   int pendingSingleFileCount_ = 0;
-  int mirrorCount_ = 0;
   int idleLevel_ = 0;
   int idleMap_ = 0;
   int state_ = 0;
   volatile LONG schedulerPasses_ = 0;
   WorkerOwner workerOwner_ = WorkerOwner::kNone;
   bool updateMode_ = false;
-  bool queryPending_ = true;
-  bool querySucceeded_ = false;
-  bool queryFailed_ = false;
-  bool versionMapLoading_ = false;
-  bool versionMapLoaded_ = false;
-  bool versionMapFailed_ = false;
-  bool groupMapLoading_ = false;
-  bool groupMapLoaded_ = false;
-  bool groupMapFailed_ = false;
-  bool stopAll_ = false;
-  bool stopInitialisation_ = false;
-  bool stopAdder_ = false;
   bool stopUpdateRequested_ = false;
   bool updateAllRequested_ = false;
   bool allGroupsRequested_ = false;
