@@ -1,6 +1,6 @@
-// The update manager as its resource groups, update queues, rules and
-// waiting files call it back; it implements this, and they hold no more of
-// it than these operations.
+// The update manager as its resource groups, update queues, rules, waiting
+// files and package adder call it back; it implements this, and they hold
+// no more of it than these operations.
 #pragma once
 
 #include <vector>
@@ -43,6 +43,11 @@ class UpdateEngine : public KeyReadiness {
   virtual bool AppendUpdateFailedResourceGroup(const char* name) = 0;
   // Called by a waiting file that goes away.
   virtual void RemoveWaitingFile(UpdatingFile* file) = 0;
+  // Called by the adder, under the update manager's lock, once a package of
+  // the key is in the store and its files are filled, or once it could not
+  // be added, with the restart budget its download had left.
+  virtual void PackageAdded(const ResourceKey& key) = 0;
+  virtual void PackageRefused(const ResourceKey& key, int restartBudget) = 0;
 
  protected:
   ~UpdateEngine() = default;

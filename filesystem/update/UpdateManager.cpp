@@ -2,12 +2,9 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
-#include "DownloadPackageName.h"
 #include "FileSystem.h"
 #include "net/HttpDownloader.h"
 #include "base/LogManager.h"
@@ -15,11 +12,7 @@
 #include "store/PackageManager.h"
 #include "update/ResourceGroup.h"
 #include "ResourceGroupConfig.h"
-#include "SingleFileList.h"
 #include "update/UpdateGroup.h"
-#include "update/UpdateRule.h"
-#include "UpdateRuleList.h"
-#include "net/UpdateServerList.h"
 #include "update/UpdatingFile.h"
 #include "VersionConfig.h"
 
@@ -30,7 +23,8 @@ namespace {
 CriticalSection g_timingLock;
 UpdateManager::QueryTiming g_timing;
 
-const char* const kVersionFileName = "version.pcfg";
+using MapState = UpdateCatalogue::MapState;
+using List = UpdateLists::List;
 
 }  // namespace
 
@@ -61,21 +55,17 @@ bool UpdateManager::Init(LogManager& log, PackageManager& packages, bool updateM
     ScopedLock guard(lock_);
     log_ = &log;
     packages_ = &packages;
-    reserveFirstWorker_ = reserveFirstWorker;
     updateMode_ = updateMode;
-    idleUpdateEnabled_ = idleUpdateEnabled;
     productName_ = productName != nullptr ? productName : "";
   }
-  servers_.reset(new (std::nothrow) UpdateServerList(log));
-  if (servers_ == nullptr || !servers_->Create(servers, productName_.c_str())) return false;
+  scheduler_.Init(log, reserveFirstWorker, idleUpdateEnabled);
+  if (!query_.CreateServers(log, servers, productName_.c_str())) return false;
   if (!CreateWorkers(workerCount, downloadBufferStep, skipHeadRequest)) return false;
   if (!CreateUpdateGroups(groups)) return false;
-  singleFilesKey_ = HashResourceName("singlefiles.pcfg");
-  updateRulesKey_ = HashResourceName("updaterules.pcfg");
   ResetFlags();
   if (!updateMode) return true;
   SetState(kStateSyncUpdateInfomation);
-  if (!adderThread_.Start(&UpdateManager::AdderMain, this)) return false;
+  if (!adder_.Start(log, packages)) return false;
   return queryThread_.Start(&UpdateManager::QueryMain, this);
 }
 
@@ -87,7 +77,7 @@ bool UpdateManager::CreateWorkers(uint32_t count, uint32_t downloadBufferStep,
     std::unique_ptr<HttpDownloader> worker(
         new (std::nothrow) HttpDownloader(*log_, downloadBufferStep, skipHeadRequest));
     if (worker == nullptr) return false;
-    worker->SetFinishedEvent(&schedulerWake_);
+    worker->SetFinishedEvent(&scheduler_.Wakeup());
     workers_.push_back(std::move(worker));
   }
   return true;
@@ -121,93 +111,39 @@ void UpdateManager::ClearUpdateGroups() {
 
 void UpdateManager::ResetFlags() {
   ScopedLock guard(lock_);
-  restartBudgets_.clear();
-  queryPending_ = true;
-  querySucceeded_ = false;
-  queryFailed_ = false;
-  versionMapLoading_ = versionMapLoaded_ = versionMapFailed_ = false;
-  groupMapLoading_ = groupMapLoaded_ = groupMapFailed_ = false;
-  stopAll_ = stopInitialisation_ = stopAdder_ = false;
-  stopUpdateRequested_ = false;
-  workerOwner_ = WorkerOwner::kNone;
-  updateAllRequested_ = allGroupsRequested_ = false;
-  singleFileList_ = ListState();
-  ruleList_ = ListState();
-  groupsDone_ = singleFilesDone_ = false;
-  groupCursor_ = singleFileCursor_ = 0;
-  pendingGroupCount_ = pendingSingleFileCount_ = 0;
-  groupCountStale_ = singleFileCountStale_ = true;
+  budgets_.Forget();
+  query_.Reset();
+  catalogue_.ResetMapStates();
+  stops_.Reset();
+  scheduler_.Reset();
   state_ = kStateDisabled;
 }
 
 void UpdateManager::Exit() {
-  {
-    ScopedLock guard(lock_);
-    stopAdder_ = true;
-    stopAll_ = true;
-    stopInitialisation_ = true;
-  }
+  stops_.StopEverything();
   initialisationThread_.Join();
   queryThread_.Join();
   // The query thread may have started the initialisation thread after the
   // first join.
   initialisationThread_.Join();
-  adderThread_.Join();
+  adder_.Join();
 
-  std::vector<UpdatingFile*> orphans;
-  {
-    ScopedLock guard(lock_);
-    orphans.swap(waitingFiles_);
-    for (UpdatingFile* file : orphans) file->Orphan();
-  }
+  waiting_.OrphanAll();
   // Worker destructors stop and join their threads: no lock held.
   workers_.clear();
-  servers_.reset();
+  query_.Clear();
   // No thread runs any more: the queues can go.
   updateGroupIndex_.clear();
   updateGroups_.clear();
-  DeleteResourceGroups();
-  rules_.clear();
-  ScopedLock guard(lock_);
-  singleFiles_.clear();
-  deltaSettings_ = DeltaSettings();
-  for (DownloadedPackage& package : downloaded_) delete[] package.image;
-  downloaded_.clear();
-  downloadedKeys_.clear();
-  baseUrls_.clear();
-  urlOrder_.clear();
-  updatedFiles_.clear();
-  updateFailedFiles_.clear();
-  updatedResourceGroups_.clear();
-  updateFailedResourceGroups_.clear();
-  givenUp_.clear();
-  versionMap_.clear();
-  linkMap_.clear();
-  versionMapLoaded_ = false;
-  groupMapLoaded_ = false;
+  catalogue_.Clear();
+  scheduler_.Clear();
+  adder_.Clear();
+  lists_.Clear();
+  budgets_.Forget();
 }
 
 // ---------------------------------------------------------------------------
-// Flags and state
-
-bool UpdateManager::Stopping() {
-  ScopedLock guard(lock_);
-  return stopAll_;
-}
-
-bool UpdateManager::InitialisationStopping() {
-  ScopedLock guard(lock_);
-  return stopAll_ || stopInitialisation_;
-}
-
-bool UpdateManager::AdderStopping() {
-  ScopedLock guard(lock_);
-  return stopAll_ || stopAdder_;
-}
-
-bool UpdateManager::QueryStopTest(void* self) {
-  return static_cast<UpdateManager*>(self)->Stopping();
-}
+// State
 
 void UpdateManager::SetState(int state) {
   ScopedLock guard(lock_);
@@ -219,147 +155,47 @@ int UpdateManager::GetState() {
   return state_;
 }
 
-bool UpdateManager::IsReadyForUpdate() {
-  ScopedLock guard(lock_);
-  return groupMapLoaded_;
-}
+bool UpdateManager::IsReadyForUpdate() { return catalogue_.GroupMapState() == MapState::kLoaded; }
 
 // ---------------------------------------------------------------------------
 // Query thread
 
+bool UpdateManager::QueryStopTest(void* self) {
+  return static_cast<UpdateManager*>(self)->stops_.Stopping();
+}
+
 void UpdateManager::QueryMain(void* self) { static_cast<UpdateManager*>(self)->RunQuery(); }
 
 void UpdateManager::RunQuery() {
-  if (Stopping()) return;
+  if (stops_.Stopping()) return;
   LogManager& log = *log_;
   log.Log(kLogInfo, "Begin Query product information.");
-  if (!QueryProduct()) return;
+  const QueryTiming timing = GetQueryTiming();
+  if (!query_.Run(log, timing.retryCount, timing.retryWaitMs, &UpdateManager::QueryStopTest,
+                  this))
+    return;
   log.Log(kLogInfo, "Query product information success.");
-  std::vector<BaseUrl> urls;
-  {
-    ScopedLock guard(lock_);
-    urls = baseUrls_;
-  }
-  for (const BaseUrl& url : urls)
+  for (const BaseUrl& url : query_.BaseUrls())
     log.Log(kLogInfo, "Base url \"%s, %s\".", url.url.c_str(), url.isMirror ? "mirror" : "prep");
   StartInitialisation();
-  RunScheduler();
-}
-
-bool UpdateManager::QueryProduct() {
-  const QueryTiming timing = GetQueryTiming();
-  int retriesLeft = timing.retryCount;
-  ProductInfo info;
-  for (;;) {
-    if (Stopping()) return false;
-    if (servers_->QueryProductInfo(&UpdateManager::QueryStopTest, this, &info)) break;
-    if (Stopping()) return false;
-    if (--retriesLeft < 0) {
-      log_->Log(kLogError, "Query product information failed, no more retry.");
-      ScopedLock guard(lock_);
-      queryPending_ = false;
-      queryFailed_ = true;
-      return false;
-    }
-    log_->Log(kLogInfo, "Query product information failed, wait and retry.");
-    if (!WaitBeforeRetry()) return false;
-  }
-  ScopedLock guard(lock_);
-  queryPending_ = false;
-  querySucceeded_ = true;
-  serverVersion_ = info.version;
-  baseUrls_ = info.urls;
-  mirrorCount_ = 0;
-  urlOrder_.clear();
-  for (const BaseUrl& url : baseUrls_) {
-    if (url.isMirror) ++mirrorCount_;
-    urlOrder_.push_back(url.url.c_str());
-  }
-  return true;
-}
-
-bool UpdateManager::WaitBeforeRetry() {
-  const int waits = GetQueryTiming().retryWaitMs;
-  for (int i = 0; i < waits; ++i) {
-    if (Stopping()) return false;
-    Sleep(1);
-  }
-  return !Stopping();
+  scheduler_.Run();
 }
 
 void UpdateManager::StartInitialisation() {
-  {
-    ScopedLock guard(lock_);
-    stopInitialisation_ = true;
-  }
+  stops_.StopInitialisation();
   initialisationThread_.Join();
   {
     ScopedLock guard(lock_);
-    if (stopAll_) return;
-    versionMapLoading_ = versionMapLoaded_ = versionMapFailed_ = false;
-    groupMapLoading_ = groupMapLoaded_ = groupMapFailed_ = false;
-    stopInitialisation_ = false;
+    if (!stops_.ResumeInitialisation()) return;
+    catalogue_.ResetMapStates();
   }
   initialisationThread_.Start(&UpdateManager::InitialisationMain, this);
 }
 
-// The scheduler owns the workers' tasks while it runs; StopUpdate asks it to
-// end them rather than racing it over one worker's thread.
-void UpdateManager::RunScheduler() {
-  if (!ClaimWorkersForScheduler()) return;
-  while (!Stopping()) {
-    bool stopRequested = false;
-    {
-      ScopedLock guard(lock_);
-      stopRequested = stopUpdateRequested_;
-    }
-    if (stopRequested) {
-      FinishAllWorkers();
-      ScopedLock guard(lock_);
-      stopUpdateRequested_ = false;
-    }
-    for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
-      if (Stopping()) break;
-      if (worker->HasTask()) Collect(worker.get());
-      else Schedule(worker.get());
-    }
-    InterlockedIncrement(&schedulerPasses_);
-    if (!Stopping()) schedulerWake_.Wait(kPassWaitMs);
-  }
-  ScopedLock guard(lock_);
-  workerOwner_ = WorkerOwner::kNone;
-}
-
-uint32_t UpdateManager::SchedulerPasses() const {
-  return static_cast<uint32_t>(InterlockedCompareExchange(
-      const_cast<volatile LONG*>(&schedulerPasses_), 0, 0));
-}
+uint32_t UpdateManager::SchedulerPasses() const { return scheduler_.Passes(); }
 
 bool UpdateManager::AnyThreadStarted() const {
-  return queryThread_.IsStarted() || initialisationThread_.IsStarted() ||
-         adderThread_.IsStarted();
-}
-
-bool UpdateManager::ClaimWorkersForScheduler() {
-  for (;;) {
-    {
-      ScopedLock guard(lock_);
-      if (stopAll_) return false;
-      if (workerOwner_ == WorkerOwner::kNone) {
-        workerOwner_ = WorkerOwner::kScheduler;
-        return true;
-      }
-    }
-    Sleep(1);
-  }
-}
-
-void UpdateManager::FinishAllWorkers() {
-  for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
-    worker->Finish();
-    ScopedLock guard(lock_);
-    DetachWorker(worker.get());
-  }
+  return queryThread_.IsStarted() || initialisationThread_.IsStarted() || adder_.IsStarted();
 }
 
 // ---------------------------------------------------------------------------
@@ -375,12 +211,7 @@ void UpdateManager::RunInitialisation() {
   if (!LoadVersionMap()) {
     // Logged before the state changes, so that whoever sees the error state
     // finds its reason in the log.
-    bool failed = false;
-    {
-      ScopedLock guard(lock_);
-      failed = versionMapFailed_;
-    }
-    if (failed) {
+    if (catalogue_.VersionMapState() == MapState::kFailed) {
       log.Log(kLogError, "Download file version map failed.");
       SetState(kStateError);
     }
@@ -390,12 +221,7 @@ void UpdateManager::RunInitialisation() {
   packages_->RestoreUnpackagedFiles();
   SetState(kStateUpdatingResourceGroupConfig);
   if (!LoadResourceGroupMap()) {
-    bool failed = false;
-    {
-      ScopedLock guard(lock_);
-      failed = groupMapFailed_;
-    }
-    if (failed) {
+    if (catalogue_.GroupMapState() == MapState::kFailed) {
       log.Log(kLogError, "Load resource group map failed.");
       SetState(kStateError);
     }
@@ -409,35 +235,33 @@ void UpdateManager::RunInitialisation() {
 bool UpdateManager::LoadResourceGroupMap() {
   {
     ScopedLock guard(lock_);
-    if (stopAll_ || stopInitialisation_) return false;
-    groupMapLoading_ = true;
-    groupMapLoaded_ = false;
-    groupMapFailed_ = false;
+    if (stops_.InitialisationStopping()) return false;
+    catalogue_.BeginGroupMapLoad();
   }
-  DeleteResourceGroups();
+  catalogue_.DeleteResourceGroups();
   IReadFile* file = OpenFile(ResourceGroupConfig::kFileName, kOpenPackagedThenLoose, true, false);
   if (file == nullptr) {
-    EndGroupMapLoad(false, true);
+    catalogue_.EndGroupMapLoad(MapState::kFailed);
     return false;
   }
   if (!WaitWhileLoading(file)) {
     file->Release();
-    EndGroupMapLoad(false, false);
+    catalogue_.EndGroupMapLoad(MapState::kNotLoaded);
     return false;
   }
   std::vector<char> text;
   const bool read = file->IsLoaded() && ReadWholeFile(file, &text);
   file->Release();
   if (!read || !BuildResourceGroups(text)) {
-    if (InitialisationStopping()) {
-      EndGroupMapLoad(false, false);
+    if (stops_.InitialisationStopping()) {
+      catalogue_.EndGroupMapLoad(MapState::kNotLoaded);
       return false;
     }
-    DeleteResourceGroups();
-    EndGroupMapLoad(false, true);
+    catalogue_.DeleteResourceGroups();
+    catalogue_.EndGroupMapLoad(MapState::kFailed);
     return false;
   }
-  EndGroupMapLoad(true, false);
+  catalogue_.EndGroupMapLoad(MapState::kLoaded);
   return true;
 }
 
@@ -451,83 +275,50 @@ bool UpdateManager::ReadWholeFile(IReadFile* file, std::vector<char>* text) {
 
 bool UpdateManager::BuildResourceGroups(const std::vector<char>& text) {
   ResourceGroupConfig config;
-  {
-    ScopedLock guard(lock_);
-    config.settings = deltaSettings_;
-  }
+  config.settings = catalogue_.GetDeltaSettings();
   // A name met twice is a failure, as is any parse error.
   if (config.Parse(text.data(), text.size() - 1) != ResourceGroupConfigResult::kOk) return false;
-  {
-    ScopedLock guard(lock_);
-    deltaSettings_ = config.settings;
-  }
+  catalogue_.SetDeltaSettings(config.settings);
   for (const ResourceGroupInfo& info : config.groups) {
-    if (InitialisationStopping()) return false;
+    if (stops_.InitialisationStopping()) return false;
     std::unique_ptr<ResourceGroup> group(
         new (std::nothrow) ResourceGroup(info.name, info.updateFileCount, info.wholeUpdate,
                                          log_, packages_, this));
     if (group == nullptr) return false;
-    const ResourceKey key = HashResourceName(info.name.c_str());
-    ScopedLock guard(lock_);
-    if (resourceGroupIndex_.count(key) != 0) return false;
-    resourceGroupIndex_[key] = group.get();
-    resourceGroups_.push_back(std::move(group));
+    if (!catalogue_.AddResourceGroup(HashResourceName(info.name.c_str()), std::move(group)))
+      return false;
   }
   return true;
 }
 
-void UpdateManager::EndGroupMapLoad(bool loaded, bool failed) {
-  ScopedLock guard(lock_);
-  groupMapLoading_ = false;
-  groupMapLoaded_ = loaded;
-  groupMapFailed_ = failed;
-}
-
-void UpdateManager::DeleteResourceGroups() {
-  std::vector<std::unique_ptr<ResourceGroup>> groups;
-  {
-    ScopedLock guard(lock_);
-    groups.swap(resourceGroups_);
-    resourceGroupIndex_.clear();
-  }
-}
-
 bool UpdateManager::LoadVersionMap() {
+  const ResourceKey key = HashResourceName(VersionConfig::kFileName);
   uint32_t serverVersion = 0;
   {
     ScopedLock guard(lock_);
-    if (stopAll_ || stopInitialisation_) return false;
-    versionMapLoading_ = true;
-    versionMapLoaded_ = false;
-    versionMapFailed_ = false;
-    versionMap_.clear();
-    linkMap_.clear();
-    serverVersion = serverVersion_;
-  }
-  const ResourceKey key = HashResourceName(kVersionFileName);
-  {
-    ScopedLock guard(lock_);
-    versionMap_[key] = static_cast<uint16_t>(serverVersion);
+    if (stops_.InitialisationStopping()) return false;
+    serverVersion = query_.ServerVersion();
+    catalogue_.BeginVersionMapLoad(key, serverVersion);
   }
   IReadFile* file = OpenVersionFile(key, serverVersion);
   if (file == nullptr) {
-    EndVersionMapLoad(false, true);
+    catalogue_.EndVersionMapLoad(MapState::kFailed);
     return false;
   }
   if (!WaitWhileLoading(file)) {
     file->Release();
-    EndVersionMapLoad(false, false);
+    catalogue_.EndVersionMapLoad(MapState::kNotLoaded);
     return false;
   }
   const bool read = file->IsLoaded() && ReadVersionMap(file);
   file->Release();
-  EndVersionMapLoad(read, !read);
+  catalogue_.EndVersionMapLoad(read ? MapState::kLoaded : MapState::kFailed);
   return read;
 }
 
 IReadFile* UpdateManager::OpenVersionFile(const ResourceKey& key, uint32_t serverVersion) {
   if (packages_->IsIndexedAt(key, serverVersion))
-    return packages_->OpenPackagedFile(key, kVersionFileName, false);
+    return packages_->OpenPackagedFile(key, VersionConfig::kFileName, false);
   return AddWaitingFile(key, serverVersion);
 }
 
@@ -535,10 +326,10 @@ IReadFile* UpdateManager::OpenVersionFile(const ResourceKey& key, uint32_t serve
 // never waits for a download that will not come.
 bool UpdateManager::WaitWhileLoading(IReadFile* file) {
   while (file->IsLoading()) {
-    if (InitialisationStopping()) return false;
+    if (stops_.InitialisationStopping()) return false;
     Sleep(1);
   }
-  return !InitialisationStopping();
+  return !stops_.InitialisationStopping();
 }
 
 bool UpdateManager::ReadVersionMap(IReadFile* file) {
@@ -552,43 +343,24 @@ bool UpdateManager::ReadVersionMap(IReadFile* file) {
   }
   VersionConfig config;
   if (!config.Parse(bytes.data(), bytes.size())) return false;
-  ScopedLock guard(lock_);
-  for (const VersionEntry& entry : config.versions) versionMap_[entry.key] = entry.version;
-  for (const LinkGroup& group : config.links) {
-    const auto listed = versionMap_.find(group.target);
-    const uint32_t version = listed != versionMap_.end() ? listed->second : 0;
-    for (const ResourceKey& member : group.members) linkMap_[member] = {group.target, version};
-  }
+  catalogue_.AddVersionConfig(config);
   return true;
-}
-
-void UpdateManager::EndVersionMapLoad(bool loaded, bool failed) {
-  ScopedLock guard(lock_);
-  versionMapLoading_ = false;
-  versionMapLoaded_ = loaded;
-  versionMapFailed_ = failed;
 }
 
 // ---------------------------------------------------------------------------
 // Version and link lookups
 
 bool UpdateManager::GetListedVersion(const ResourceKey& key, uint32_t* version) {
-  if (version != nullptr) *version = 0;
-  ScopedLock guard(lock_);
-  if (!versionMapLoaded_) return false;
-  const auto found = versionMap_.find(key);
-  if (version != nullptr && found != versionMap_.end()) *version = found->second;
-  return true;
+  return catalogue_.GetListedVersion(key, version);
 }
 
 bool UpdateManager::FindLinkTarget(const ResourceKey& key, ResourceKey* target,
                                    uint32_t* version) {
-  ScopedLock guard(lock_);
-  const auto found = linkMap_.find(key);
-  if (found == linkMap_.end()) return false;
-  if (target != nullptr) *target = found->second.target;
-  if (version != nullptr) *version = found->second.version;
-  return true;
+  return catalogue_.FindLinkTarget(key, target, version);
+}
+
+ResourceKey UpdateManager::LinkTargetOf(const ResourceKey& key) {
+  return catalogue_.LinkTargetOf(key);
 }
 
 UpdateManager::KeyState UpdateManager::StateOf(const ResourceKey& key) {
@@ -625,380 +397,6 @@ IReadFile* UpdateManager::OpenFile(const char* name, int mode, bool download, bo
   return CreateUpdatingFile(target);
 }
 
-// ---------------------------------------------------------------------------
-// Waiting files
-
-UpdatingFile* UpdateManager::CreateUpdatingFile(const ResourceKey& key) {
-  ScopedLock guard(lock_);
-  if (!updateMode_ || !versionMapLoaded_) return nullptr;
-  const auto found = versionMap_.find(key);
-  return InsertWaitingFile(key, found != versionMap_.end() ? found->second : 0);
-}
-
-UpdatingFile* UpdateManager::AddWaitingFile(const ResourceKey& key, uint32_t version) {
-  ScopedLock guard(lock_);
-  return InsertWaitingFile(key, version);
-}
-
-UpdatingFile* UpdateManager::InsertWaitingFile(const ResourceKey& key, uint32_t version) {
-  UpdatingFile* file = new (std::nothrow) UpdatingFile(key, version, this);
-  if (file == nullptr) return nullptr;
-  waitingFiles_.insert(waitingFiles_.begin(), file);
-  for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
-    HttpDownloader::TaskKey task;
-    if (worker->GetTaskKey(&task) && task.key1 == key.hash1 && task.key2 == key.hash2 &&
-        task.version == version) {
-      file->Attach(worker.get());
-      break;
-    }
-  }
-  schedulerWake_.Set();
-  return file;
-}
-
-void UpdateManager::RemoveWaitingFile(UpdatingFile* file) {
-  ScopedLock guard(lock_);
-  const auto found = std::find(waitingFiles_.begin(), waitingFiles_.end(), file);
-  if (found != waitingFiles_.end()) waitingFiles_.erase(found);
-}
-
-void UpdateManager::TakeOffWaitingList(UpdatingFile* file) {
-  const auto found = std::find(waitingFiles_.begin(), waitingFiles_.end(), file);
-  if (found != waitingFiles_.end()) waitingFiles_.erase(found);
-  file->Unlink();
-}
-
-bool UpdateManager::HasWaitingFile(const ResourceKey& key, uint32_t version) {
-  for (UpdatingFile* file : waitingFiles_)
-    if (file->Key() == key && file->GetVersion() == version) return true;
-  return false;
-}
-
-void UpdateManager::DetachWorker(const HttpDownloader* worker) {
-  for (UpdatingFile* file : waitingFiles_)
-    if (file->IsAttachedTo(worker)) file->Attach(nullptr);
-}
-
-// ---------------------------------------------------------------------------
-// Scheduling and collecting
-
-void UpdateManager::Collect(HttpDownloader* worker) {
-  if (worker->IsBusy()) return;
-  HttpDownloader::TaskKey task;
-  if (!worker->GetTaskKey(&task)) return;
-  const ResourceKey key{task.key1, task.key2};
-  const uint32_t version = task.version;
-  if (worker->IsFailed()) {
-    if (worker->Restart()) return;
-    {
-      ScopedLock guard(lock_);
-      std::vector<UpdatingFile*> files = waitingFiles_;
-      for (UpdatingFile* file : files) {
-        if (!(file->Key() == key) || file->GetVersion() != version) continue;
-        file->MarkDownloadFailed();
-        file->MarkFailed();
-        TakeOffWaitingList(file);
-      }
-      DetachWorker(worker);
-      restartBudgets_[key] = 0;
-      DownloadLost(key);
-    }
-    worker->Finish();
-    return;
-  }
-  uint8_t* image = nullptr;
-  uint32_t size = 0;
-  int budget = 0;
-  if (worker->IsSucceeded()) {
-    worker->TakeImage(&image, &size);
-    budget = worker->GetRestartBudget();
-  }
-  if (image != nullptr)
-    log_->Log(kLogInfo,
-                              "add file to downloaded file list, %08x_%08x_%u.pak, size %u.",
-                              key.hash1, key.hash2, version, size);
-  // The worker lets go of the key before the adder can have the package:
-  // the other way round, the adder could be done with it while the worker
-  // still held the key, which would then look in flight although it is here.
-  worker->Finish();
-  ScopedLock guard(lock_);
-  // Whatever their version, no file stays attached to a worker whose task
-  // has ended.
-  DetachWorker(worker);
-  if (image == nullptr) return;
-  DownloadedPackage package;
-  package.key = key;
-  package.version = version;
-  package.restartBudget = budget;
-  package.image = image;
-  package.size = size;
-  downloaded_.push_back(package);
-  ++downloadedKeys_[key];
-  adderWake_.Set();
-  for (UpdatingFile* file : waitingFiles_) {
-    if (file->Key() == key && file->GetVersion() == version) {
-      file->MarkDownloadSucceeded();
-      break;
-    }
-  }
-}
-
-// Under the lock: the key did not arrive. A list the scheduler fetched for
-// itself is asked for again on a later turn instead of being waited for
-// forever.
-void UpdateManager::DownloadEnded(const ResourceKey& key) {
-  if (key == singleFilesKey_) singleFileList_.issued = false;
-  if (key == updateRulesKey_) ruleList_.issued = false;
-}
-
-// Under the lock: the key will not arrive however often it is asked for
-// again now; requests of it give up.
-void UpdateManager::DownloadLost(const ResourceKey& key) {
-  givenUp_.insert(key);
-  DownloadEnded(key);
-}
-
-// The passes in their order; the first that ends the turn ends it.
-void UpdateManager::Schedule(HttpDownloader* worker) {
-  if (ScheduleWaitingFile(worker)) return;
-  if (reserveFirstWorker_ && IsWorkerAt(worker, 0)) return;
-  if (Stopping()) return;
-  if (ScheduleUpdateGroups(worker)) return;
-  // The second worker takes no idle-rule work.
-  if (IsWorkerAt(worker, 1) && !AnyUpdateRequest()) return;
-  if (ScheduleSingleFileList(worker)) return;
-  if (ScheduleResourceGroups(worker)) return;
-  if (ScheduleSingleFiles(worker)) return;
-  ScheduleIdleRule(worker);
-}
-
-bool UpdateManager::IsWorkerAt(const HttpDownloader* worker, size_t position) const {
-  return position < workers_.size() && workers_[position].get() == worker;
-}
-
-bool UpdateManager::AnyUpdateRequest() {
-  ScopedLock guard(lock_);
-  return updateAllRequested_ || allGroupsRequested_;
-}
-
-// The groups are asked in list order; no manager lock is held while a group
-// holds its own.
-bool UpdateManager::ScheduleUpdateGroups(HttpDownloader* worker) {
-  for (const std::unique_ptr<UpdateGroup>& group : updateGroups_) {
-    if (Stopping()) return false;
-    ResourceKey key{0, 0};
-    bool isDelta = false;
-    uint32_t localVersion = 0;
-    if (!group->NextTask(&key.hash1, &key.hash2, &isDelta, &localVersion)) continue;
-    if (StartItem(worker, Item{key, isDelta, localVersion}, true)) return true;
-  }
-  return false;
-}
-
-bool UpdateManager::StartItem(HttpDownloader* worker, const Item& item, bool useRestartBudget) {
-  uint32_t listed = 0;
-  if (!GetListedVersion(item.key, &listed)) return false;
-  std::string packageName;
-  {
-    ScopedLock guard(lock_);
-    packageName = item.isDelta
-                      ? DeltaPackageName(item.key,
-                                         GetDeltaFromVersion(item.localVersion, listed,
-                                                             deltaSettings_),
-                                         listed)
-                      : FullPackageName(item.key, listed);
-    const auto budget = restartBudgets_.find(item.key);
-    if (useRestartBudget && budget != restartBudgets_.end())
-      worker->SetRestartBudget(budget->second);
-  }
-  return StartDownload(worker, item.key, listed, packageName);
-}
-
-bool UpdateManager::StartUnlessGivenUp(HttpDownloader* worker, const Item& item) {
-  if (HasGivenUp(item.key)) return false;
-  TouchRestartBudget(item.key);
-  return StartItem(worker, item, true);
-}
-
-// Pass 5: "singlefiles.pcfg" is fetched and loaded once an update of
-// everything is asked for.
-bool UpdateManager::ScheduleSingleFileList(HttpDownloader* worker) {
-  {
-    ScopedLock guard(lock_);
-    if (!updateAllRequested_) return false;
-  }
-  return ScheduleListFile(worker, SingleFileList::kFileName, singleFilesKey_, &singleFileList_,
-                          &UpdateManager::LoadSingleFiles);
-}
-
-// A list the scheduler fetches for itself: loaded once its file is ready,
-// otherwise its file is fetched, once at a time. A failed load is final, and
-// logged, as the list then counts as empty; true when a download started
-// and so ends the turn.
-bool UpdateManager::ScheduleListFile(HttpDownloader* worker, const char* name,
-                                     const ResourceKey& key, ListState* list,
-                                     bool (UpdateManager::*load)()) {
-  {
-    ScopedLock guard(lock_);
-    if (list->loaded || list->failed) return false;
-  }
-  const KeyState state = StateOf(key);
-  if (state == KeyState::kInFlight) return false;
-  if (state == KeyState::kReady) {
-    const bool loaded = (this->*load)();
-    if (!loaded && !Stopping())
-      log_->Log(kLogError, "Load update list file \"%s\" failed.", name);
-    ScopedLock guard(lock_);
-    list->loaded = loaded;
-    list->failed = !loaded;
-    list->issued = false;
-    return false;
-  }
-  {
-    ScopedLock guard(lock_);
-    if (list->issued) return false;
-  }
-  if (!StartItem(worker, Item{key, false, 0}, false)) return false;
-  ScopedLock guard(lock_);
-  list->issued = true;
-  return true;
-}
-
-// Pass 6: the resource groups in file order. The cursor moves over the
-// leading run of ready groups, so a finished prefix is not asked again. A
-// group whose next item was given up stays not ready and is passed over.
-bool UpdateManager::ScheduleResourceGroups(HttpDownloader* worker) {
-  std::vector<ResourceGroup*> groups;
-  size_t cursor = 0;
-  {
-    ScopedLock guard(lock_);
-    // Before the groups are loaded there is nothing to count as done.
-    if (!(updateAllRequested_ || allGroupsRequested_) || groupsDone_ || !groupMapLoaded_)
-      return false;
-    for (const std::unique_ptr<ResourceGroup>& group : resourceGroups_)
-      groups.push_back(group.get());
-    cursor = groupCursor_;
-  }
-  bool leading = true;
-  bool started = false;
-  for (size_t i = cursor; i < groups.size() && !started; ++i) {
-    if (Stopping()) return true;
-    ResourceGroup* group = groups[i];
-    Item item;
-    if (!group->IsReady() &&
-        group->NextItem(&item.key.hash1, &item.key.hash2, &item.isDelta, &item.localVersion))
-      started = StartUnlessGivenUp(worker, item);
-    if (leading && !started && group->IsReady()) ++cursor;
-    else leading = false;
-  }
-  ScopedLock guard(lock_);
-  groupCursor_ = cursor;
-  if (cursor >= groups.size()) groupsDone_ = true;
-  return started;
-}
-
-// Pass 7: the pairs of the single-file list, once it is loaded (or failed
-// to load, which leaves it empty).
-bool UpdateManager::ScheduleSingleFiles(HttpDownloader* worker) {
-  std::vector<ResourceKey> files;
-  size_t cursor = 0;
-  {
-    ScopedLock guard(lock_);
-    if (!updateAllRequested_ || singleFilesDone_) return false;
-    if (singleFileList_.issued) return true;
-    if (!singleFileList_.loaded && !singleFileList_.failed) return false;
-    files = singleFiles_;
-    cursor = singleFileCursor_;
-  }
-  bool leading = true;
-  bool started = false;
-  for (size_t i = cursor; i < files.size() && !started; ++i) {
-    if (Stopping()) return true;
-    const KeyState state = StateOf(files[i]);
-    const bool ready = state == KeyState::kReady;
-    if (state == KeyState::kMissing)
-      started = StartUnlessGivenUp(worker, Item{files[i], false, 0});
-    if (leading && ready) ++cursor;
-    else leading = false;
-  }
-  ScopedLock guard(lock_);
-  singleFileCursor_ = cursor;
-  if (cursor >= files.size()) singleFilesDone_ = true;
-  return started;
-}
-
-// Pass 8, first half: "updaterules.pcfg" is fetched and loaded once, while
-// idle updating is enabled.
-bool UpdateManager::ScheduleUpdateRuleList(HttpDownloader* worker) {
-  {
-    ScopedLock guard(lock_);
-    if (!idleUpdateEnabled_) return false;
-  }
-  return ScheduleListFile(worker, UpdateRuleList::kFileName, updateRulesKey_, &ruleList_,
-                          &UpdateManager::LoadUpdateRules);
-}
-
-// Pass 8: the items of the rule the host selected, after everything asked
-// for; the rule, or the lack of one, decides when the idle update is done.
-bool UpdateManager::ScheduleIdleRule(HttpDownloader* worker) {
-  if (ScheduleUpdateRuleList(worker)) return true;
-  UpdateRule* rule = nullptr;
-  {
-    ScopedLock guard(lock_);
-    if (!ruleList_.loaded || !idleUpdateEnabled_ || idleUpdateFinished_) return true;
-    const auto found = rules_.find(UpdateRuleKey{idleLevel_, idleMap_});
-    if (found != rules_.end()) rule = found->second.get();
-  }
-  if (rule != nullptr) {
-    if (Stopping()) return true;
-    Item item;
-    if (rule->NextItem(&item.key.hash1, &item.key.hash2, &item.isDelta, &item.localVersion)) {
-      StartUnlessGivenUp(worker, item);
-      return true;
-    }
-    if (!rule->IsFinished()) return true;
-  }
-  ScopedLock guard(lock_);
-  idleUpdateFinished_ = true;
-  return true;
-}
-
-bool UpdateManager::LoadSingleFiles() {
-  if (Stopping()) return false;
-  std::vector<char> bytes;
-  if (!ReadLocalConfig(SingleFileList::kFileName, &bytes)) return false;
-  SingleFileList list;
-  if (!list.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() - 1)) return false;
-  std::vector<ResourceKey> files;
-  for (const ResourceKey& key : list.files) {
-    if (Stopping()) return false;
-    files.push_back(LinkTargetOf(key));
-  }
-  ScopedLock guard(lock_);
-  singleFiles_.swap(files);
-  singleFileCountStale_ = true;
-  return true;
-}
-
-// The rule list: record i is rule i, kept under (level, map); a later
-// record with the same pair replaces an earlier one.
-bool UpdateManager::LoadUpdateRules() {
-  if (Stopping()) return false;
-  std::vector<char> bytes;
-  if (!ReadLocalConfig(UpdateRuleList::kFileName, &bytes)) return false;
-  UpdateRuleList list;
-  if (!list.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size() - 1)) return false;
-  rules_.clear();
-  for (size_t i = 0; i < list.rules.size(); ++i) {
-    if (Stopping()) return false;
-    std::unique_ptr<UpdateRule> rule(
-        new (std::nothrow) UpdateRule(*log_, this, static_cast<int>(i)));
-    if (rule == nullptr) return false;
-    rules_[UpdateRuleList::KeyOf(list.rules[i])] = std::move(rule);
-  }
-  return true;
-}
-
 bool UpdateManager::ReadLocalConfig(const char* name, std::vector<char>* bytes) {
   IReadFile* file = OpenFile(name, kOpenPackagedThenLoose, false, false);
   if (file == nullptr) return false;
@@ -1007,225 +405,57 @@ bool UpdateManager::ReadLocalConfig(const char* name, std::vector<char>* bytes) 
   return read;
 }
 
-bool UpdateManager::ScheduleWaitingFile(HttpDownloader* worker) {
-  ResourceKey key{0, 0};
+// ---------------------------------------------------------------------------
+// Waiting files
+
+UpdatingFile* UpdateManager::CreateUpdatingFile(const ResourceKey& key) {
+  ScopedLock guard(lock_);
   uint32_t version = 0;
-  bool found = false;
-  {
-    ScopedLock guard(lock_);
-    for (UpdatingFile* file : waitingFiles_) {
-      if (IsInFlight(file->Key())) continue;
-      key = file->Key();
-      version = file->GetVersion();
-      found = true;
+  if (!updateMode_ || !catalogue_.GetListedVersion(key, &version)) return nullptr;
+  return InsertWaitingFile(key, version);
+}
+
+UpdatingFile* UpdateManager::AddWaitingFile(const ResourceKey& key, uint32_t version) {
+  ScopedLock guard(lock_);
+  return InsertWaitingFile(key, version);
+}
+
+UpdatingFile* UpdateManager::InsertWaitingFile(const ResourceKey& key, uint32_t version) {
+  UpdatingFile* file = waiting_.Insert(key, version, this);
+  if (file == nullptr) return nullptr;
+  for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
+    HttpDownloader::TaskKey task;
+    if (worker->GetTaskKey(&task) && task.key1 == key.hash1 && task.key2 == key.hash2 &&
+        task.version == version) {
+      file->Attach(worker.get());
       break;
     }
   }
-  if (!found) return false;
-  return StartDownload(worker, key, version, FullPackageName(key, version));
+  scheduler_.Wake();
+  return file;
 }
 
-bool UpdateManager::StartDownload(HttpDownloader* worker, const ResourceKey& key,
-                                  uint32_t version, const std::string& packageName) {
-  std::vector<std::string> urls;
-  {
-    ScopedLock guard(lock_);
-    RotateUrlOrder();
-    for (const char* url : urlOrder_) urls.push_back(url);
-  }
-  std::vector<const char*> order;
-  for (const std::string& url : urls) order.push_back(url.c_str());
-  if (!worker->Begin(key.hash1, key.hash2, version, order.data(), order.size(),
-                     packageName.c_str()))
-    return false;
-  ScopedLock guard(lock_);
-  givenUp_.erase(key);
-  for (UpdatingFile* file : waitingFiles_)
-    if (file->Key() == key) file->Attach(worker);
-  return true;
-}
+void UpdateManager::RemoveWaitingFile(UpdatingFile* file) { waiting_.Remove(file); }
 
-// Under the lock.
-bool UpdateManager::IsInFlight(const ResourceKey& key) {
-  for (const std::unique_ptr<HttpDownloader>& worker : workers_) {
-    HttpDownloader::TaskKey task;
-    if (worker->GetTaskKey(&task) && task.key1 == key.hash1 && task.key2 == key.hash2)
-      return true;
-  }
-  return downloadedKeys_.count(key) != 0;
-}
+void UpdateManager::PackageAdded(const ResourceKey&) { scheduler_.PackageAdded(); }
 
-// Under the lock: each started download begins with another mirror.
-void UpdateManager::RotateUrlOrder() {
-  const size_t mirrors = static_cast<size_t>(mirrorCount_);
-  if (mirrors <= 1 || mirrors > urlOrder_.size()) return;
-  std::rotate(urlOrder_.begin(), urlOrder_.begin() + 1, urlOrder_.begin() + mirrors);
-}
-
-void UpdateManager::StopUpdate() {
-  ClearUpdateGroups();
-  {
-    ScopedLock guard(lock_);
-    updateAllRequested_ = allGroupsRequested_ = false;
-    stopUpdateRequested_ = true;
-  }
-  // The running scheduler ends the tasks itself; without one, the workers
-  // are ended here. Neither holds the manager's lock while joining.
-  for (;;) {
-    {
-      ScopedLock guard(lock_);
-      if (!stopUpdateRequested_) return;
-      if (workerOwner_ == WorkerOwner::kNone) {
-        workerOwner_ = WorkerOwner::kStopUpdate;
-        break;
-      }
-    }
-    Sleep(1);
-  }
-  FinishAllWorkers();
-  ScopedLock guard(lock_);
-  stopUpdateRequested_ = false;
-  workerOwner_ = WorkerOwner::kNone;
+void UpdateManager::PackageRefused(const ResourceKey& key, int restartBudget) {
+  scheduler_.PackageRefused(key, restartBudget);
 }
 
 // ---------------------------------------------------------------------------
-// Adder thread
-
-void UpdateManager::AdderMain(void* self) { static_cast<UpdateManager*>(self)->RunAdder(); }
-
-void UpdateManager::RunAdder() {
-  while (!AdderStopping()) {
-    DownloadedPackage package;
-    bool have = false;
-    {
-      ScopedLock guard(lock_);
-      if (!downloaded_.empty()) {
-        package = downloaded_.front();
-        have = true;
-      }
-    }
-    if (!have) {
-      adderWake_.Wait(kPassWaitMs);
-      continue;
-    }
-    if (AdderStopping()) return;
-    // Takes the package off the list once its files are filled or failed.
-    AddPackage(package);
-    delete[] package.image;
-  }
-}
-
-// Under the lock, in the step that fills or fails the waiting files, so no
-// reader sees those files loaded while their package still counts as in
-// flight. Only this thread takes packages off the list, so the first one is
-// the one just handled. Its image is the adder's to free, after the lock:
-// giving megabytes back to the system is slow enough to stall the
-// scheduler and the host's queries behind it.
-void UpdateManager::TakeOffDownloaded() {
-  const auto counted = downloadedKeys_.find(downloaded_.front().key);
-  if (counted != downloadedKeys_.end() && --counted->second <= 0) downloadedKeys_.erase(counted);
-  downloaded_.pop_front();
-}
-
-void UpdateManager::AddPackage(const DownloadedPackage& package) {
-  LogManager& log = *log_;
-  const ResourceKey& key = package.key;
-  log.Log(kLogInfo, "begin add file to package, %08x_%08x_%u.pak, size %u.", key.hash1,
-          key.hash2, package.version, package.size);
-  bool waiting = false;
-  {
-    ScopedLock guard(lock_);
-    waiting = HasWaitingFile(key, package.version);
-  }
-  char* buffer = nullptr;
-  uint32_t size = 0;
-  const bool added = packages_->AddDownloadPackage(
-      package.image, package.size, key.hash1, key.hash2, package.version,
-      waiting ? &buffer : nullptr, waiting ? &size : nullptr);
-  if (added && (!waiting || buffer != nullptr)) {
-    log.Log(kLogInfo, "add file to package success, %08x_%08x_%u.pak, size %u.", key.hash1,
-            key.hash2, package.version, package.size);
-    FillWaitingFiles(package, buffer, size);
-    return;
-  }
-  std::free(buffer);
-  log.Log(kLogError, "add file to package failed, %08x_%08x_%u.pak, size %u.", key.hash1,
-          key.hash2, package.version, package.size);
-  FailWaitingFiles(package);
-}
-
-void UpdateManager::FillWaitingFiles(const DownloadedPackage& package, char* buffer,
-                                     uint32_t size) {
-  ScopedLock guard(lock_);
-  std::vector<UpdatingFile*> files = waitingFiles_;
-  // Every further file gets its own copy, made before the first file takes
-  // the buffer: once off the list the host may release that file at once.
-  UpdatingFile* first = nullptr;
-  for (UpdatingFile* file : files) {
-    if (!(file->Key() == package.key) || file->GetVersion() != package.version) continue;
-    // Without a buffer nobody was waiting when the package was added; a file
-    // that came since waits for a download of its own.
-    if (buffer == nullptr) continue;
-    if (first == nullptr) {
-      first = file;
-      continue;
-    }
-    {
-      char* copy = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
-      if (copy == nullptr) {
-        file->MarkFailed();
-      } else {
-        std::memcpy(copy, buffer, size);
-        copy[size] = 0;
-        file->Fill(copy, size);
-      }
-    }
-    TakeOffWaitingList(file);
-  }
-  if (first != nullptr) {
-    first->Fill(buffer, size);
-    TakeOffWaitingList(first);
-  } else {
-    std::free(buffer);
-  }
-  groupCountStale_ = true;
-  singleFileCountStale_ = true;
-  TakeOffDownloaded();
-  schedulerWake_.Set();
-}
-
-void UpdateManager::FailWaitingFiles(const DownloadedPackage& package) {
-  ScopedLock guard(lock_);
-  std::vector<UpdatingFile*> files = waitingFiles_;
-  for (UpdatingFile* file : files) {
-    if (!(file->Key() == package.key) || file->GetVersion() != package.version) continue;
-    file->MarkFailed();
-    TakeOffWaitingList(file);
-  }
-  restartBudgets_[package.key] = package.restartBudget;
-  // Each new download of a package that cannot be added spends one of the
-  // budget; once it is spent the requests for it give up, as they do after
-  // a download that keeps failing.
-  if (package.restartBudget <= 0) DownloadLost(package.key);
-  else DownloadEnded(package.key);
-  TakeOffDownloaded();
-  schedulerWake_.Set();
-}
-
-// ---------------------------------------------------------------------------
-// Requests, counts and progress
+// Requests
 
 bool UpdateManager::RequestFile(const char* name, const char* updateGroup) {
   if (name == nullptr) return false;
   UpdateGroup* group = FindUpdateGroup(updateGroup);
   if (group == nullptr || !group->AddFile(name)) return false;
-  schedulerWake_.Set();
+  scheduler_.Wake();
   return true;
 }
 
 bool UpdateManager::HasResourceGroup(const ResourceKey& key) {
-  ScopedLock guard(lock_);
-  return resourceGroupIndex_.count(key) != 0;
+  return catalogue_.FindResourceGroup(key) != nullptr;
 }
 
 bool UpdateManager::IsResourceGroupReady(const ResourceKey& key) {
@@ -1236,20 +466,12 @@ bool UpdateManager::IsResourceGroupReady(const ResourceKey& key) {
 }
 
 ResourceGroup* UpdateManager::FindResourceGroup(const ResourceKey& key) {
-  ScopedLock guard(lock_);
-  auto found = resourceGroupIndex_.find(key);
-  return found != resourceGroupIndex_.end() ? found->second : nullptr;
+  return catalogue_.FindResourceGroup(key);
 }
 
-bool UpdateManager::IsKeyInFlight(const ResourceKey& key) {
-  ScopedLock guard(lock_);
-  return IsInFlight(key);
-}
+bool UpdateManager::IsKeyInFlight(const ResourceKey& key) { return scheduler_.IsInFlight(key); }
 
-bool UpdateManager::HaveDeltaPackage() {
-  ScopedLock guard(lock_);
-  return deltaSettings_.haveDeltaPackage;
-}
+bool UpdateManager::HaveDeltaPackage() { return catalogue_.GetDeltaSettings().haveDeltaPackage; }
 
 bool UpdateManager::RequestResourceGroup(const char* group, const char* updateGroup) {
   if (group == nullptr) return false;
@@ -1257,101 +479,50 @@ bool UpdateManager::RequestResourceGroup(const char* group, const char* updateGr
   return queue != nullptr && queue->AddResourceGroup(group);
 }
 
-bool UpdateManager::IsAllResourceGroupsReady() {
-  ScopedLock guard(lock_);
-  return groupsDone_;
+bool UpdateManager::IsAllResourceGroupsReady() { return scheduler_.IsAllResourceGroupsReady(); }
+
+void UpdateManager::RequestAllResourceGroups() { scheduler_.RequestAllResourceGroups(); }
+
+bool UpdateManager::IsAllReady() { return scheduler_.IsAllReady(); }
+
+void UpdateManager::RequestUpdateAll() { scheduler_.RequestUpdateAll(); }
+
+int UpdateManager::GetUpdateTaskCount() { return scheduler_.GetUpdateTaskCount(); }
+
+void UpdateManager::StopUpdate() {
+  ClearUpdateGroups();
+  scheduler_.StopWorkers();
 }
 
-void UpdateManager::RequestAllResourceGroups() {
-  ScopedLock guard(lock_);
-  allGroupsRequested_ = true;
-  ForgetGivenUp();
+bool UpdateManager::CancelAllUpdateRequests() {
+  ClearUpdateGroups();
+  scheduler_.CancelRequests();
+  return true;
 }
 
-bool UpdateManager::IsAllReady() {
-  ScopedLock guard(lock_);
-  return groupsDone_ && singleFilesDone_;
+bool UpdateManager::CancelUpdateGroup(const char* updateGroup) {
+  UpdateGroup* group = FindUpdateGroup(updateGroup);
+  if (group == nullptr) return false;
+  group->Clear();
+  return true;
 }
 
-void UpdateManager::RequestUpdateAll() {
-  ScopedLock guard(lock_);
-  updateAllRequested_ = true;
-  ForgetGivenUp();
+void UpdateManager::EnableIdleUpdate(bool enable) { scheduler_.EnableIdleUpdate(enable); }
+
+bool UpdateManager::IsIdleUpdateEnabled() { return scheduler_.IsIdleUpdateEnabled(); }
+
+bool UpdateManager::IsIdleUpdateFinished() { return scheduler_.IsIdleUpdateFinished(); }
+
+void UpdateManager::SetIdleUpdateInfo(int level, int map) {
+  scheduler_.SetIdleUpdateInfo(level, map);
 }
 
-// Under the lock: a host that asks for everything again (after the network
-// came back, say) has every package tried anew, with its whole budget.
-void UpdateManager::ForgetGivenUp() {
-  givenUp_.clear();
-  restartBudgets_.clear();
-  schedulerWake_.Set();
-}
+bool UpdateManager::HasGivenUp(const ResourceKey& key) { return budgets_.HasGivenUp(key); }
 
-int UpdateManager::GetUpdateTaskCount() {
-  bool updateAll = false;
-  bool allGroups = false;
-  {
-    ScopedLock guard(lock_);
-    updateAll = updateAllRequested_;
-    allGroups = allGroupsRequested_;
-  }
-  if (updateAll) return PendingGroupCount() + PendingSingleFileCount();
-  int count = 0;
-  for (const std::unique_ptr<UpdateGroup>& group : updateGroups_) count += group->GetTaskCount();
-  {
-    ScopedLock guard(lock_);
-    count += static_cast<int>(waitingFiles_.size());
-  }
-  if (allGroups) count += PendingGroupCount();
-  return count;
-}
+void UpdateManager::TouchRestartBudget(const ResourceKey& key) { budgets_.Touch(key); }
 
-// The groups not ready yet, recounted only after a package was added.
-int UpdateManager::PendingGroupCount() {
-  std::vector<ResourceGroup*> groups;
-  {
-    ScopedLock guard(lock_);
-    if (!groupMapLoaded_) return 1;
-    if (groupsDone_) return 0;
-    if (!groupCountStale_) return pendingGroupCount_;
-    groupCountStale_ = false;
-    for (const std::unique_ptr<ResourceGroup>& group : resourceGroups_)
-      groups.push_back(group.get());
-  }
-  int count = 0;
-  for (ResourceGroup* group : groups)
-    if (!group->IsReady()) ++count;
-  ScopedLock guard(lock_);
-  pendingGroupCount_ = count;
-  return count;
-}
-
-// The single files not ready yet, "singlefiles.pcfg" itself included.
-int UpdateManager::PendingSingleFileCount() {
-  std::vector<ResourceKey> files;
-  {
-    ScopedLock guard(lock_);
-    if (singleFilesDone_) return 0;
-    if (singleFileList_.loaded) {
-      if (!singleFileCountStale_) return pendingSingleFileCount_;
-      singleFileCountStale_ = false;
-      files = singleFiles_;
-    }
-  }
-  const int listPending = IsKeyReady(singleFilesKey_) ? 0 : 1;
-  bool loaded = false;
-  {
-    ScopedLock guard(lock_);
-    loaded = singleFileList_.loaded;
-  }
-  if (!loaded) return listPending;
-  int count = listPending;
-  for (const ResourceKey& key : files)
-    if (!IsKeyReady(key)) ++count;
-  ScopedLock guard(lock_);
-  pendingSingleFileCount_ = count;
-  return count;
-}
+// ---------------------------------------------------------------------------
+// Progress
 
 float UpdateManager::GetUpdateSpeed() {
   float speed = 0.0f;
@@ -1429,125 +600,39 @@ bool UpdateManager::FindKeyProgress(const ResourceKey& key, char* name, uint32_t
   return false;
 }
 
-bool UpdateManager::CancelAllUpdateRequests() {
-  ClearUpdateGroups();
-  ScopedLock guard(lock_);
-  updateAllRequested_ = allGroupsRequested_ = false;
-  return true;
-}
-
-bool UpdateManager::CancelUpdateGroup(const char* updateGroup) {
-  UpdateGroup* group = FindUpdateGroup(updateGroup);
-  if (group == nullptr) return false;
-  group->Clear();
-  return true;
-}
-
-void UpdateManager::EnableIdleUpdate(bool enable) {
-  ScopedLock guard(lock_);
-  idleUpdateEnabled_ = enable;
-}
-
-bool UpdateManager::IsIdleUpdateEnabled() {
-  ScopedLock guard(lock_);
-  return idleUpdateEnabled_;
-}
-
-bool UpdateManager::IsIdleUpdateFinished() {
-  ScopedLock guard(lock_);
-  return idleUpdateFinished_;
-}
-
-void UpdateManager::SetIdleUpdateInfo(int level, int map) {
-  ScopedLock guard(lock_);
-  if (level == idleLevel_ && map == idleMap_) return;
-  idleLevel_ = level;
-  idleMap_ = map;
-  idleUpdateFinished_ = false;
-}
+// ---------------------------------------------------------------------------
+// Update lists
 
 bool UpdateManager::TakeOffUpdatedFiles(char* buffer, uint32_t size) {
-  return TakeOffList(&updatedFiles_, buffer, size);
+  return lists_.TakeOff(List::kUpdatedFiles, buffer, size);
 }
 
 bool UpdateManager::TakeOffUpdateFailedFiles(char* buffer, uint32_t size) {
-  return TakeOffList(&updateFailedFiles_, buffer, size);
+  return lists_.TakeOff(List::kUpdateFailedFiles, buffer, size);
 }
 
 bool UpdateManager::TakeOffUpdatedResourceGroups(char* buffer, uint32_t size) {
-  return TakeOffList(&updatedResourceGroups_, buffer, size);
+  return lists_.TakeOff(List::kUpdatedResourceGroups, buffer, size);
 }
 
 bool UpdateManager::TakeOffUpdateFailedResourceGroups(char* buffer, uint32_t size) {
-  return TakeOffList(&updateFailedResourceGroups_, buffer, size);
-}
-
-// The whole list when it fits; otherwise the names that fit whole, cut at a
-// separator, and the rest stays listed. With no whole name fitting the
-// buffer gets an empty text and the list is kept.
-bool UpdateManager::TakeOffList(std::string* list, char* buffer, uint32_t size) {
-  if (buffer == nullptr || size == 0) return false;
-  ScopedLock guard(lock_);
-  if (list->size() < size) {
-    std::memcpy(buffer, list->c_str(), list->size() + 1);
-    list->clear();
-    return true;
-  }
-  // The last byte holds the NUL; a separator is sought from the byte before
-  // it backwards, none at all with a buffer of one byte.
-  for (size_t j = size - 1; j-- > 0;) {
-    if ((*list)[j] != ';') continue;
-    std::memcpy(buffer, list->data(), j);
-    buffer[j] = 0;
-    list->erase(0, j + 1);
-    return true;
-  }
-  buffer[0] = 0;
-  return false;
-}
-
-bool UpdateManager::AppendToList(std::string* list, const char* name) {
-  if (name == nullptr) return false;
-  ScopedLock guard(lock_);
-  if (!list->empty()) list->push_back(';');
-  list->append(name);
-  return true;
+  return lists_.TakeOff(List::kUpdateFailedResourceGroups, buffer, size);
 }
 
 bool UpdateManager::AppendUpdatedFile(const char* name) {
-  return AppendToList(&updatedFiles_, name);
+  return lists_.Append(List::kUpdatedFiles, name);
 }
 
 bool UpdateManager::AppendUpdateFailedFile(const char* name) {
-  return AppendToList(&updateFailedFiles_, name);
+  return lists_.Append(List::kUpdateFailedFiles, name);
 }
 
 bool UpdateManager::AppendUpdatedResourceGroup(const char* name) {
-  return AppendToList(&updatedResourceGroups_, name);
+  return lists_.Append(List::kUpdatedResourceGroups, name);
 }
 
 bool UpdateManager::AppendUpdateFailedResourceGroup(const char* name) {
-  return AppendToList(&updateFailedResourceGroups_, name);
-}
-
-ResourceKey UpdateManager::LinkTargetOf(const ResourceKey& key) {
-  ResourceKey target = key;
-  uint32_t version = 0;
-  if (!FindLinkTarget(key, &target, &version)) return key;
-  return target;
-}
-
-bool UpdateManager::HasGivenUp(const ResourceKey& key) {
-  ScopedLock guard(lock_);
-  return givenUp_.count(key) != 0;
-}
-
-void UpdateManager::TouchRestartBudget(const ResourceKey& key) {
-  ScopedLock guard(lock_);
-  const auto found = restartBudgets_.find(key);
-  if (found == restartBudgets_.end()) return;
-  if (found->second > 0) --found->second;
-  else restartBudgets_.erase(found);
+  return lists_.Append(List::kUpdateFailedResourceGroups, name);
 }
 
 }  // namespace FileSystem

@@ -1,23 +1,47 @@
-// The online update engine behind the facade: update-server queries, the
-// version and link maps, download scheduling and the update lists.
+// The online update engine behind the facade: it starts and stops the
+// update threads, runs the product query and the initialisation that loads
+// the catalogue, answers OpenFile in update mode and the progress queries,
+// and hands every other question to the part whose job it is.
+//
+// Locks, in the order they may be taken; a lock is never taken while a
+// later one in this list is held:
+//   1. an UpdateGroup's lock: NextTask and GetTaskCount hold it while they
+//      ask the engine;
+//   2. a ResourceGroup's configuration lock: held while the group's file is
+//      read, which opens files through the engine; the group's flag lock is
+//      taken alone;
+//   3. the PackageManager's lock: taken with 1 or 2 held, never with 4 or
+//      later held, and it holds none of them;
+//   4. UpdateManager's lock_, one lock shared by reference with the parts it
+//      owns: StopFlags, UpdateCatalogue, UpdateQuery, UpdateLists,
+//      WaitingFiles, RestartBudgets, PackageAdder and UpdateScheduler; it
+//      is recursive, so a part may be called with it held;
+//   5. a waiting file's (UpdatingFile's) lock;
+//   6. a worker's (HttpDownloader's) lock, also taken under a waiting
+//      file's, or an update server's (UpdateServer's) lock;
+//   7. the log's lock, last of all.
+// No lock is held across a socket call, a sleep, a file write or a thread
+// join.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "BaseUrl.h"
 #include "base/CriticalSection.h"
-#include "DeltaSettings.h"
 #include "ResourceName.h"
 #include "base/Thread.h"
+#include "update/PackageAdder.h"
+#include "update/RestartBudgets.h"
+#include "update/StopFlags.h"
+#include "update/UpdateCatalogue.h"
 #include "update/UpdateEngine.h"
-#include "UpdateRuleList.h"
-#include "base/WakeEvent.h"
+#include "update/UpdateLists.h"
+#include "update/UpdateQuery.h"
+#include "update/UpdateScheduler.h"
+#include "update/WaitingFiles.h"
 
 struct UpdateServerNode;
 struct UpdateGroupNode;
@@ -30,8 +54,6 @@ class LogManager;
 class PackageManager;
 class ResourceGroup;
 class UpdateGroup;
-class UpdateRule;
-class UpdateServerList;
 class UpdatingFile;
 
 class UpdateManager : public UpdateEngine {
@@ -134,37 +156,11 @@ class UpdateManager : public UpdateEngine {
   bool AppendUpdateFailedFile(const char* name) override;
   bool AppendUpdatedResourceGroup(const char* name) override;
   bool AppendUpdateFailedResourceGroup(const char* name) override;
+  // Used by the adder, with the lock held.
+  void PackageAdded(const ResourceKey& key) override;
+  void PackageRefused(const ResourceKey& key, int restartBudget) override;
 
  private:
-  // The longest wait of the scheduler and the adder between two passes when
-  // nothing wakes them: what they cannot be told of is seen this late.
-  static constexpr DWORD kPassWaitMs = 1;
-
-  struct DownloadedPackage {
-    ResourceKey key{0, 0};
-    uint32_t version = 0;
-    int restartBudget = 0;
-    uint8_t* image = nullptr;
-    uint32_t size = 0;
-  };
-  struct LinkTarget {
-    ResourceKey target{0, 0};
-    uint32_t version = 0;
-  };
-  // Who may start and end the workers' tasks at the moment.
-  enum class WorkerOwner { kNone, kScheduler, kStopUpdate };
-
-  struct Item {
-    ResourceKey key{0, 0};
-    bool isDelta = false;
-    uint32_t localVersion = 0;
-  };
-  // A list file the scheduler fetches and loads for itself.
-  struct ListState {
-    bool issued = false;  // its download is running
-    bool loaded = false;
-    bool failed = false;  // loading failed; not tried again
-  };
   // A worker's view for the progress queries.
   struct Progress {
     ResourceKey key{0, 0};
@@ -178,25 +174,13 @@ class UpdateManager : public UpdateEngine {
   bool CreateUpdateGroups(const UpdateGroupNode* groups);
   UpdateGroup* FindUpdateGroup(const char* name);
   void ClearUpdateGroups();
-  bool ScheduleUpdateGroups(HttpDownloader* worker);
-  bool AppendToList(std::string* list, const char* name);
-  bool TakeOffList(std::string* list, char* buffer, uint32_t size);
   void ResetFlags();
-
-  bool Stopping();
-  bool InitialisationStopping();
-  bool AdderStopping();
-  static bool QueryStopTest(void* self);
   void SetState(int state);
 
+  static bool QueryStopTest(void* self);
   static void QueryMain(void* self);
   void RunQuery();
-  bool QueryProduct();
-  bool WaitBeforeRetry();
   void StartInitialisation();
-  void RunScheduler();
-  bool ClaimWorkersForScheduler();
-  void FinishAllWorkers();
 
   static void InitialisationMain(void* self);
   void RunInitialisation();
@@ -204,146 +188,46 @@ class UpdateManager : public UpdateEngine {
   IReadFile* OpenVersionFile(const ResourceKey& key, uint32_t serverVersion);
   bool WaitWhileLoading(IReadFile* file);
   bool ReadVersionMap(IReadFile* file);
-  void EndVersionMapLoad(bool loaded, bool failed);
   bool LoadResourceGroupMap();
   bool ReadWholeFile(IReadFile* file, std::vector<char>* text);
   bool BuildResourceGroups(const std::vector<char>& text);
-  void EndGroupMapLoad(bool loaded, bool failed);
-  void DeleteResourceGroups();
 
-  static void AdderMain(void* self);
-  void RunAdder();
-  void AddPackage(const DownloadedPackage& package);
-  void FillWaitingFiles(const DownloadedPackage& package, char* buffer, uint32_t size);
-  void FailWaitingFiles(const DownloadedPackage& package);
-  void TakeOffDownloaded();
+  // Under the lock.
+  UpdatingFile* InsertWaitingFile(const ResourceKey& key, uint32_t version);
 
-  // Scheduling and collecting, on the query thread. Each pass returns true
-  // when it ends the worker's turn.
-  void Collect(HttpDownloader* worker);
-  void Schedule(HttpDownloader* worker);
-  bool ScheduleWaitingFile(HttpDownloader* worker);
-  bool ScheduleSingleFileList(HttpDownloader* worker);
-  bool ScheduleResourceGroups(HttpDownloader* worker);
-  bool ScheduleSingleFiles(HttpDownloader* worker);
-  bool ScheduleUpdateRuleList(HttpDownloader* worker);
-  bool ScheduleListFile(HttpDownloader* worker, const char* name, const ResourceKey& key,
-                        ListState* list, bool (UpdateManager::*load)());
-  bool ScheduleIdleRule(HttpDownloader* worker);
-  bool AnyUpdateRequest();
-  bool IsWorkerAt(const HttpDownloader* worker, size_t position) const;
-  // A download of the item at its listed version; false (nothing started)
-  // while the listed version is unknown.
-  bool StartItem(HttpDownloader* worker, const Item& item, bool useRestartBudget);
-  // For the passes that walk everything: an item whose downloads were given
-  // up is not started again (false), any other spends one of its key's
-  // restart budget, so a package that keeps failing is not fetched forever.
-  bool StartUnlessGivenUp(HttpDownloader* worker, const Item& item);
-  bool StartDownload(HttpDownloader* worker, const ResourceKey& key, uint32_t version,
-                     const std::string& packageName);
-  bool LoadSingleFiles();
-  bool LoadUpdateRules();
-  void DownloadEnded(const ResourceKey& key);
-  void DownloadLost(const ResourceKey& key);
-  void ForgetGivenUp();
-
-  // Counting and progress.
-  int PendingGroupCount();
-  int PendingSingleFileCount();
   static bool ReadProgress(HttpDownloader* worker, Progress* progress);
   static bool CopyProgress(const Progress& progress, char* name, uint32_t nameSize, int* total,
                            int* done, float* speed);
   bool FindKeyProgress(const ResourceKey& key, char* name, uint32_t nameSize, int* total,
                        int* done, float* speed);
-  bool IsInFlight(const ResourceKey& key);
-  void RotateUrlOrder();
-  // Under the lock.
-  bool HasWaitingFile(const ResourceKey& key, uint32_t version);
-  void DetachWorker(const HttpDownloader* worker);
-  void TakeOffWaitingList(UpdatingFile* file);
-  UpdatingFile* InsertWaitingFile(const ResourceKey& key, uint32_t version);
 
+  // First: the parts below share it.
+  CriticalSection lock_;
   LogManager* log_ = nullptr;
   PackageManager* packages_ = nullptr;
-  std::map<ResourceKey, uint16_t> versionMap_;
   std::string productName_;
-  std::map<ResourceKey, int> restartBudgets_;
-  std::vector<BaseUrl> baseUrls_;
-  std::vector<const char*> urlOrder_;
+  StopFlags stops_{lock_};
+  UpdateCatalogue catalogue_{lock_};
+  UpdateQuery query_{lock_};
+  UpdateLists lists_{lock_};
+  WaitingFiles waiting_{lock_};
+  RestartBudgets budgets_{lock_};
+  PackageAdder adder_{lock_, stops_, waiting_, *this};
   // Made by Init before any thread starts and deleted by Exit after they
   // end, so the list itself needs no lock; each group locks its queue.
   std::vector<std::unique_ptr<UpdateGroup>> updateGroups_;
   std::map<std::string, UpdateGroup*> updateGroupIndex_;
-  std::set<ResourceKey> givenUp_;
-  std::string updatedFiles_;
-  std::string updateFailedFiles_;
-  std::string updatedResourceGroups_;
-  std::string updateFailedResourceGroups_;
-  std::vector<std::unique_ptr<ResourceGroup>> resourceGroups_;
-  std::map<ResourceKey, ResourceGroup*> resourceGroupIndex_;
-  DeltaSettings deltaSettings_;
-  std::map<ResourceKey, LinkTarget> linkMap_;
-  // Written once by the scheduler, read by the counting under the lock.
-  std::vector<ResourceKey> singleFiles_;
-  std::map<UpdateRuleKey, std::unique_ptr<UpdateRule>> rules_;
-  ListState singleFileList_;
-  ListState ruleList_;
-  std::deque<DownloadedPackage> downloaded_;
-  // How many packages of each key the list above holds: the in-flight test
-  // runs for every key a scheduling pass looks at, while the list can grow
-  // long when downloads outpace the adder.
-  std::map<ResourceKey, int> downloadedKeys_;
-  ResourceKey singleFilesKey_{0, 0};
-  ResourceKey updateRulesKey_{0, 0};
+  // Declared before the workers, which hold its wake event until they are
+  // gone.
+  UpdateScheduler scheduler_{UpdateScheduler::Parts{lock_, stops_, catalogue_, query_, waiting_,
+                                                    adder_, budgets_, *this, workers_,
+                                                    updateGroups_}};
+  std::vector<std::unique_ptr<HttpDownloader>> workers_;
   Thread queryThread_;
   Thread initialisationThread_;
-  Thread adderThread_;
-  CriticalSection lock_;
-  // Set by a worker whose task run ended, a new waiting file, a new request
-  // and a package the adder is done with; declared before the workers, which
-  // hold it until they are gone.
-  WakeEvent schedulerWake_;
-  // Set when a downloaded package is queued for the adder.
-  WakeEvent adderWake_;
-  // Newest first.
-  std::vector<UpdatingFile*> waitingFiles_;
-  std::unique_ptr<UpdateServerList> servers_;
-  std::vector<std::unique_ptr<HttpDownloader>> workers_;
-  uint32_t serverVersion_ = 0;
   uint32_t workerCount_ = 5;
-  size_t groupCursor_ = 0;
-  size_t singleFileCursor_ = 0;
-  int pendingGroupCount_ = 0;
-  int pendingSingleFileCount_ = 0;
-  int mirrorCount_ = 0;
-  int idleLevel_ = 0;
-  int idleMap_ = 0;
   int state_ = 0;
-  volatile LONG schedulerPasses_ = 0;
-  WorkerOwner workerOwner_ = WorkerOwner::kNone;
   bool updateMode_ = false;
-  bool queryPending_ = true;
-  bool querySucceeded_ = false;
-  bool queryFailed_ = false;
-  bool versionMapLoading_ = false;
-  bool versionMapLoaded_ = false;
-  bool versionMapFailed_ = false;
-  bool groupMapLoading_ = false;
-  bool groupMapLoaded_ = false;
-  bool groupMapFailed_ = false;
-  bool stopAll_ = false;
-  bool stopInitialisation_ = false;
-  bool stopAdder_ = false;
-  bool stopUpdateRequested_ = false;
-  bool updateAllRequested_ = false;
-  bool allGroupsRequested_ = false;
-  bool groupsDone_ = false;
-  bool singleFilesDone_ = false;
-  bool groupCountStale_ = true;
-  bool singleFileCountStale_ = true;
-  bool reserveFirstWorker_ = false;
-  bool idleUpdateEnabled_ = true;
-  bool idleUpdateFinished_ = false;
 };
 
 }  // namespace FileSystem
