@@ -1,5 +1,6 @@
 #include "store/Directories.h"
 
+#include <io.h>
 #include <windows.h>
 
 #include <string>
@@ -25,5 +26,7 @@ bool CreateChain(const char* path, bool last) {
 bool CreateDirectories(const char* path) { return CreateChain(path, true); }
 
 bool CreateParentDirectories(const char* path) { return CreateChain(path, false); }
+
+bool FileExists(const std::string& path) { return _access(path.c_str(), 0) == 0; }
 
 }  // namespace FileSystem

@@ -1,5 +1,7 @@
-// Creating every folder of a path.
+// Creating every folder of a path, and asking whether a path names anything.
 #pragma once
+
+#include <string>
 
 namespace FileSystem {
 
@@ -8,5 +10,7 @@ namespace FileSystem {
 bool CreateDirectories(const char* path);
 // The same without the last step: the folders of a file's path.
 bool CreateParentDirectories(const char* path);
+// A file or folder is there.
+bool FileExists(const std::string& path);
 
 }  // namespace FileSystem

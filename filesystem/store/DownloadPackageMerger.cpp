@@ -1,6 +1,5 @@
 #include "store/DownloadPackageMerger.h"
 
-#include <io.h>
 #include <windows.h>
 #include <zlib.h>
 
@@ -29,8 +28,6 @@ namespace FileSystem {
 // Every name and length here comes from downloaded or stored bytes.
 
 namespace {
-
-bool FileExists(const std::string& path) { return _access(path.c_str(), 0) == 0; }
 
 void FreeBuffer(uint8_t* buffer) { std::free(buffer); }
 using ContentBuffer = std::unique_ptr<uint8_t, decltype(&FreeBuffer)>;

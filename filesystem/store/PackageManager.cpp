@@ -1,6 +1,5 @@
 #include "store/PackageManager.h"
 
-#include <io.h>
 
 #include <cstdio>
 #include <memory>
@@ -23,12 +22,6 @@
 #include "VersionConfig.h"
 
 namespace FileSystem {
-
-namespace {
-
-bool FileExists(const std::string& path) { return _access(path.c_str(), 0) == 0; }
-
-}  // namespace
 
 PackageManager::~PackageManager() {
   ClearIndex();
